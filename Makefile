@@ -1,0 +1,33 @@
+# The two commands of the README:
+#   make run   installs what is missing, builds, and starts corvanel-server on ./run/
+#   make test  installs what is missing, builds, and runs every test
+BUILD ?= build
+HOME_DIR ?= $(CURDIR)/run
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+.PHONY: deps build run test test-asan test-tsan bench fuzz clean
+
+deps:
+	@bash scripts/install-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@bash scripts/prepare-home.sh "$(HOME_DIR)"
+	CORVANEL_HOME="$(HOME_DIR)" $(BUILD)/corvanel-server
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# Sanitizer builds of the whole test suite.
+test-asan:
+	$(MAKE) test BUILD=build-asan CMAKE_FLAGS="-DCORVANEL_SANITIZE=address,undefined -DCORVANEL_GUI=OFF"
+
+test-tsan:
+	$(MAKE) test BUILD=build-tsan CMAKE_FLAGS="-DCORVANEL_SANITIZE=thread -DCORVANEL_GUI=OFF"
+
+clean:
+	rm -rf build build-asan build-tsan
