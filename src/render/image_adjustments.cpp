@@ -1,0 +1,183 @@
+#include "render/image_adjustments.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+ToneTable BuildToneTable(float gamma, int contrast) {
+  ToneTable table{};
+  const double exponent = 1.0 / static_cast<double>(gamma);
+  const double hi = static_cast<float>(10 * contrast + 255);
+  const double lo = static_cast<float>(-10 * contrast);
+  for (int i = 0; i < 256; ++i) {
+    const int v = static_cast<int>(std::pow(i / 255.0, exponent) * 255.0 + 0.05);
+    const int stretched = static_cast<int>(v * (hi - lo) / 256.0 + lo);
+    table[i] = std::clamp(stretched, 0, 255);
+  }
+  return table;
+}
+
+void FitResample(const uint8_t* src, int cols, int rows, uint8_t* buf, int w, int h, bool colour,
+                 uint8_t fill) {
+  if (cols < 1 || rows < 1 || w < 1 || h < 1) return;
+  const int bpp = colour ? 3 : 1;
+  const float o = std::min(static_cast<float>(h) / rows, static_cast<float>(w) / cols);
+  int tx = 0, ty = 0;
+  if (static_cast<double>(cols) / rows < static_cast<double>(w) / h)
+    tx = static_cast<int>(w - cols * o) / 2;
+  else
+    ty = static_cast<int>(h - rows * o) / 2;
+
+  // The source column of every buffer column is the same on every row: work it
+  // out once (x0 < 0 marks a fill column).
+  const int jEnd = w - tx - 1;
+  std::vector<int> x0s(std::max(0, jEnd - tx));
+  std::vector<float> fxs(x0s.size());
+  for (int j = tx; j < jEnd; ++j) {
+    const float x = (j - tx) / o;
+    const bool inside = x > 0 && x < cols - 1;
+    x0s[j - tx] = inside ? static_cast<int>(x) : -1;
+    fxs[j - tx] = inside ? x - static_cast<int>(x) : 0.0f;
+  }
+
+  const size_t srcStride = static_cast<size_t>(cols) * bpp;
+  const size_t bufStride = static_cast<size_t>(w) * bpp;
+  for (int i = ty; i < h - ty - 1; ++i) {
+    uint8_t* out = buf + i * bufStride;
+    const float y = (i - ty) / o;
+    if (!(y > 0 && y < rows - 1)) {
+      std::memset(out, fill, bufStride);
+      continue;
+    }
+    const int y0 = static_cast<int>(y);
+    const double fy = y - y0;
+    const uint8_t* top = src + y0 * srcStride;
+    const uint8_t* bottom = top + srcStride;
+    for (int j = tx; j < jEnd; ++j) {
+      uint8_t* px = out + static_cast<size_t>(j) * bpp;
+      const int x0 = x0s[j - tx];
+      if (x0 < 0) {
+        std::memset(px, fill, bpp);
+        continue;
+      }
+      const double fx = fxs[j - tx];
+      const double fxy = fx * fy;
+      const double w00 = 1 - fx - fy + fxy, w10 = fx - fxy, w01 = fy - fxy;
+      const size_t at = static_cast<size_t>(x0) * bpp;
+      for (int k = 0; k < bpp; ++k) {
+        const size_t a = at + k;
+        px[k] = static_cast<uint8_t>(w00 * top[a] + w10 * top[a + bpp] + w01 * bottom[a] +
+                                     fxy * bottom[a + bpp]);
+      }
+    }
+  }
+}
+
+void ApplyToneTable(const uint8_t* buf, const ToneTable& table, Raster& raster) {
+  uint8_t lut[256];
+  for (int i = 0; i < 256; ++i) lut[i] = static_cast<uint8_t>(table[i]);
+  for (int y = 0; y < raster.height; ++y) {
+    uint8_t* out = raster.Row(y);
+    const uint8_t* in = buf + static_cast<size_t>(y) * raster.Stride();
+    if (!raster.color) {
+      for (int x = 0; x < raster.width; ++x) out[x] = lut[in[x]];
+      continue;
+    }
+    for (int x = 0; x < raster.width; ++x, in += 3, out += 3) {
+      out[0] = lut[in[2]];
+      out[1] = lut[in[1]];
+      out[2] = lut[in[0]];
+    }
+  }
+}
+
+namespace {
+
+float HueComponent(float p, float q, float t) {
+  if (t < 1.0f / 6) return p + (q - p) * 6 * t;
+  if (t < 0.5f) return q;
+  if (t < 2.0f / 3) return p + (q - p) * (2.0f / 3 - t) * 6;
+  return p;
+}
+
+uint8_t ToByte(float component) {
+  return static_cast<uint8_t>(std::clamp(static_cast<int>(component * 255), 0, 255));
+}
+
+void AdjustPixel(uint8_t* px, int saturation) {
+  const float a = px[0] / 256.0f, b = px[1] / 256.0f, c = px[2] / 256.0f;
+  const float mx = std::max({a, b, c}), mn = std::min({a, b, c});
+  float hue = 0, sat = 0, light = a;
+  if (mx != mn) {
+    light = (mx + mn) / 2;
+    const float d = mx - mn;
+    sat = light < 0.5f ? d / (mx + mn) : d / (2 - mx - mn);
+    float h;
+    if (a == mx)
+      h = (b - c) / d;
+    else if (b != mx)
+      h = (a - b) / d + 4;
+    else
+      h = (c - a) / d + 2;
+    hue = h / 6;
+    if (hue < 0) hue += 1;
+  }
+  const int hq = std::clamp(static_cast<int>(static_cast<int16_t>(hue * 255)), 0, 255);
+  const int sq = std::clamp(static_cast<int16_t>(sat * 255) + 20 * saturation, 0, 255);
+  const int lq = std::clamp(static_cast<int>(static_cast<int16_t>(light * 255)), 0, 255);
+
+  const float s = sq / 256.0f, l = lq / 256.0f, h = hq / 256.0f;
+  if (s == 0) {
+    px[0] = px[1] = px[2] = ToByte(l);
+    return;
+  }
+  const float q = l < 0.5f ? l * (1 + s) : l + s - l * s;
+  const float p = 2 * l - q;
+  float t1 = h + 1.0f / 3;
+  if (t1 > 1) t1 -= 1;
+  float t3 = h - 1.0f / 3;
+  if (t3 < 0) t3 += 1;
+  px[0] = ToByte(HueComponent(p, q, t1));
+  px[1] = ToByte(HueComponent(p, q, h));
+  px[2] = ToByte(HueComponent(p, q, t3));
+}
+
+// Runs kernel(centre, sumOfEightNeighbours) over every interior sample, reading
+// from a copy taken before the first change.
+template <typename Kernel> void Filter3x3(Raster& raster, Kernel kernel) {
+  if (raster.width < 3 || raster.height < 3) return;
+  const std::vector<uint8_t> copy = raster.pixels;
+  const int bpp = raster.BytesPerPixel();
+  const size_t stride = raster.Stride();
+  for (int y = 1; y < raster.height - 1; ++y) {
+    const uint8_t* mid = copy.data() + y * stride;
+    const uint8_t* up = mid - stride;
+    const uint8_t* down = mid + stride;
+    uint8_t* out = raster.Row(y);
+    for (size_t i = bpp; i < stride - bpp; ++i) {
+      const int sum = up[i - bpp] + up[i] + up[i + bpp] + mid[i - bpp] + mid[i + bpp] +
+                      down[i - bpp] + down[i] + down[i + bpp];
+      out[i] = kernel(mid[i], sum);
+    }
+  }
+}
+
+} // namespace
+
+void AdjustSaturation(Raster& raster, int saturation) {
+  if (!raster.color) return;
+  uint8_t* px = raster.pixels.data();
+  for (size_t i = 0, n = static_cast<size_t>(raster.width) * raster.height; i < n; ++i, px += 3)
+    AdjustPixel(px, saturation);
+}
+
+void Sharpen(Raster& raster) {
+  Filter3x3(raster, [](int centre, int sum) {
+    return static_cast<uint8_t>(std::clamp((12 * centre - sum) / 4, 0, 255));
+  });
+}
+
+void Smooth(Raster& raster) {
+  Filter3x3(raster, [](int centre, int sum) { return static_cast<uint8_t>((4 * centre + sum) / 12); });
+}

@@ -1,0 +1,54 @@
+#include "render/raster.h"
+
+#include <algorithm>
+
+uint8_t GreyOf(RGBColor colour) {
+  return static_cast<uint8_t>((colour.r + colour.g + colour.b) / 3);
+}
+
+Raster NewGreyRaster(int width, int height, RGBColor colour) {
+  Raster raster;
+  if (width < 1 || height < 1) return raster;
+  raster.width = width;
+  raster.height = height;
+  raster.pixels.assign(static_cast<size_t>(width) * height, GreyOf(colour));
+  return raster;
+}
+
+Raster NewColorRaster(int width, int height, RGBColor colour) {
+  Raster raster;
+  if (width < 1 || height < 1) return raster;
+  raster.width = width;
+  raster.height = height;
+  raster.color = true;
+  raster.pixels.resize(static_cast<size_t>(width) * height * 3);
+  uint8_t* p = raster.pixels.data();
+  for (size_t i = 0, n = static_cast<size_t>(width) * height; i < n; ++i, p += 3) {
+    p[0] = colour.b;
+    p[1] = colour.g;
+    p[2] = colour.r;
+  }
+  return raster;
+}
+
+void BlitRaster(Raster& target, int x, int y, const Raster& source) {
+  if (target.Empty() || source.Empty()) return;
+  // Source columns [sx0, sx1) and rows [sy0, sy1) land inside 1..width-1, 1..height-1.
+  const int sx0 = std::max(0, 1 - x);
+  const int sx1 = std::min(source.width, target.width - x);
+  const int sy0 = std::max(0, 1 - y);
+  const int sy1 = std::min(source.height, target.height - y);
+  if (sx0 >= sx1 || sy0 >= sy1) return;
+  const int count = sx1 - sx0;
+  for (int sy = sy0; sy < sy1; ++sy) {
+    const uint8_t* in = source.Row(sy) + sx0 * source.BytesPerPixel();
+    uint8_t* out = target.Row(y + sy) + (x + sx0) * target.BytesPerPixel();
+    if (source.color == target.color) {
+      std::copy_n(in, count * source.BytesPerPixel(), out);
+    } else if (target.color) {
+      for (int i = 0; i < count; ++i, out += 3) out[0] = out[1] = out[2] = in[i];
+    } else {
+      for (int i = 0; i < count; ++i, in += 3) out[i] = static_cast<uint8_t>((in[0] + in[1] + in[2]) / 3);
+    }
+  }
+}

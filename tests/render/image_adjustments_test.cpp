@@ -1,0 +1,150 @@
+#include "render/image_adjustments.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+TEST(ToneTable, GoldenValues) {
+  struct Case {
+    float gamma;
+    int contrast;
+    int index;
+    int expected;
+  } cases[] = {
+      {1.0f, 0, 0, 0},     {1.0f, 0, 1, 0},     {1.0f, 0, 128, 127},  {1.0f, 0, 255, 254},
+      {2.0f, 0, 64, 126},  {1.0f, 10, 0, 0},    {1.0f, 10, 128, 127}, {1.0f, 10, 255, 255},
+      {1.0f, -10, 0, 100}, {1.0f, -10, 255, 154},
+  };
+  for (const Case& c : cases) {
+    const ToneTable table = BuildToneTable(c.gamma, c.contrast);
+    EXPECT_EQ(table[c.index], c.expected) << "g=" << c.gamma << " c=" << c.contrast << " i=" << c.index;
+  }
+  for (int contrast : {-10, 0, 10})
+    for (int v : BuildToneTable(0.1f, contrast)) EXPECT_TRUE(v >= 0 && v <= 255);
+  const ToneTable low = BuildToneTable(1.0f, -10);
+  for (int i = 0; i < 256; ++i) EXPECT_TRUE(low[i] >= 100 && low[i] <= 154) << i;
+}
+
+// Rows (or columns) of buf that hold only fill.
+std::vector<bool> FillRows(const std::vector<uint8_t>& buf, int w, int h, uint8_t fill) {
+  std::vector<bool> rows(h, true);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) rows[y] = rows[y] && buf[y * w + x] == fill;
+  return rows;
+}
+
+TEST(FitResample, SquareImageIntoNearlySquareCellLeavesOneLineFrame) {
+  const int cols = 512, rows = 512, w = 799, h = 800;
+  std::vector<uint8_t> src(cols * rows, 100), buf(w * h, 7);
+  FitResample(src.data(), cols, rows, buf.data(), w, h, false, 7);
+  const auto fillRows = FillRows(buf, w, h, 7);
+  for (int y = 0; y < h; ++y) EXPECT_EQ(fillRows[y], y == 0 || y >= 798) << "row " << y;
+  for (int y = 1; y < 798; ++y) {
+    EXPECT_EQ(buf[y * w + 0], 7);
+    EXPECT_EQ(buf[y * w + 798], 7);
+    EXPECT_NEAR(buf[y * w + 1], 100, 1);
+    EXPECT_NEAR(buf[y * w + 797], 100, 1);
+  }
+}
+
+TEST(FitResample, WideImageGetsTopAndBottomMargins) {
+  const int cols = 1000, rows = 500, w = 800, h = 800;
+  std::vector<uint8_t> src(cols * rows * 3);
+  for (size_t i = 0; i < src.size(); i += 3) src[i] = 200, src[i + 1] = 100, src[i + 2] = 50;
+  std::vector<uint8_t> buf(w * h * 3, 255);
+  FitResample(src.data(), cols, rows, buf.data(), w, h, true, 255);
+  for (int y = 0; y < h; ++y) {
+    const uint8_t* px = &buf[(y * w + 400) * 3];
+    const bool image = y > 200 && y <= 598;
+    if (image) {
+      EXPECT_NEAR(px[0], 200, 1) << y;
+      EXPECT_NEAR(px[1], 100, 1) << y;
+      EXPECT_NEAR(px[2], 50, 1) << y;
+    } else {
+      EXPECT_EQ(px[0], 255) << y;
+    }
+  }
+}
+
+TEST(FitResample, InterpolatesBetweenSamples) {
+  // A 3 x 3 source with a bright centre, doubled: the sample between centre and
+  // its left neighbour takes the mean.
+  const uint8_t src[9] = {0, 0, 0, 0, 200, 0, 0, 0, 0};
+  std::vector<uint8_t> buf(6 * 6, 9);
+  FitResample(src, 3, 3, buf.data(), 6, 6, false, 9);
+  EXPECT_EQ(buf[2 * 6 + 2], 200); // source (1, 1)
+  EXPECT_EQ(buf[2 * 6 + 3], 100); // source (1.5, 1)
+  EXPECT_EQ(buf[2 * 6 + 0], 9);   // source x = 0 is fill
+}
+
+TEST(AdjustSaturation, GoldenPixelsWithinOneLevel) {
+  struct Case {
+    RGBColor in;
+    int saturation;
+    RGBColor out;
+  } cases[] = {
+      {{255, 0, 0}, -10, {153, 100, 99}},
+      {{200, 200, 200}, 5, {176, 176, 220}},
+      {{200, 200, 200}, -10, {198, 198, 198}},
+  };
+  for (const Case& c : cases) {
+    Raster raster = NewColorRaster(2, 1, c.in);
+    AdjustSaturation(raster, c.saturation);
+    for (int x = 0; x < 2; ++x) {
+      const uint8_t* px = raster.Row(0) + 3 * x;
+      EXPECT_LE(std::abs(px[2] - c.out.r), 1) << "R";
+      EXPECT_LE(std::abs(px[1] - c.out.g), 1) << "G";
+      EXPECT_LE(std::abs(px[0] - c.out.b), 1) << "B";
+    }
+  }
+}
+
+TEST(Filters, UniformAndThinRastersStayUnchanged) {
+  for (bool colour : {false, true}) {
+    for (auto [w, h] : {std::pair{9, 7}, std::pair{1, 5}, std::pair{6, 1}, std::pair{1, 1}}) {
+      Raster uniform = colour ? NewColorRaster(w, h, {90, 140, 30}) : NewGreyRaster(w, h, {90, 90, 90});
+      const Raster before = uniform;
+      Sharpen(uniform);
+      EXPECT_EQ(uniform.pixels, before.pixels) << w << "x" << h;
+      Smooth(uniform);
+      EXPECT_EQ(uniform.pixels, before.pixels) << w << "x" << h;
+    }
+  }
+  // A 1-pixel-wide raster with varying values has no interior: unchanged.
+  Raster column = NewGreyRaster(1, 4, kBlack);
+  column.pixels = {10, 200, 30, 250};
+  Sharpen(column);
+  Smooth(column);
+  EXPECT_EQ(column.pixels, (std::vector<uint8_t>{10, 200, 30, 250}));
+}
+
+TEST(Filters, DotIsSharpenedAndSmoothed) {
+  Raster dot = NewGreyRaster(3, 3, {40, 40, 40});
+  dot.Row(1)[1] = 100;
+  Raster sharp = dot;
+  Sharpen(sharp);
+  EXPECT_EQ(sharp.Row(1)[1], (12 * 100 - 8 * 40) / 4); // 220
+  EXPECT_EQ(sharp.Row(0)[0], 40);                        // border unchanged
+  Raster smooth = dot;
+  Smooth(smooth);
+  EXPECT_EQ(smooth.Row(1)[1], (4 * 100 + 8 * 40) / 12); // 60
+  Raster bright = NewGreyRaster(3, 3, kBlack);
+  bright.Row(1)[1] = 255;
+  Sharpen(bright);
+  EXPECT_EQ(bright.Row(1)[1], 255); // clamped
+}
+
+TEST(ToneTableApply, ColourChannelsLandInStoredOrder) {
+  Raster raster = NewColorRaster(1, 1, kBlack);
+  const uint8_t buf[3] = {10, 20, 30}; // R, G, B
+  ToneTable identity{};
+  for (int i = 0; i < 256; ++i) identity[i] = i;
+  ApplyToneTable(buf, identity, raster);
+  EXPECT_EQ(raster.Row(0)[0], 30); // B
+  EXPECT_EQ(raster.Row(0)[2], 10); // R
+}
+
+} // namespace
