@@ -17,16 +17,25 @@
 std::atomic<int> LogLevel{0};
 
 namespace {
-// One mutex serialises whole lines: the file append and the echo of a line
-// complete before the next writer starts.
-std::mutex logMutex;
 struct LogTarget {
   std::string file;
   std::string windowTitle;
   std::string windowClass;
 };
-std::optional<LogTarget> target;
-LogEchoSink echoSink;
+
+// The writer's state. One mutex serialises whole lines: the file append and
+// the echo of a line complete before the next writer starts. The state is
+// never destroyed, so a worker that still writes while the process exits finds
+// a closed log, never a released one.
+struct LogState {
+  std::mutex mutex;
+  std::optional<LogTarget> target;
+  LogEchoSink echoSink;
+};
+LogState& State() {
+  static LogState* state = new LogState;
+  return *state;
+}
 
 void AppendToFile(const std::string& path, const std::string& line) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
@@ -43,40 +52,57 @@ void AppendToFile(const std::string& path, const std::string& line) {
   }
   ::close(fd);
 }
+
+// The extension of a file name from its last dot, dot included, in lower case.
+std::string LowerExtension(const std::string& name) {
+  const size_t dot = name.rfind('.');
+  if (dot == std::string::npos)
+    return {};
+  std::string ext = name.substr(dot);
+  for (char& c : ext)
+    if (c >= 'A' && c <= 'Z')
+      c = static_cast<char>(c - 'A' + 'a');
+  return ext;
+}
 } // namespace
 
 void SetLogTarget(const std::string& logFile, const std::string& windowTitle,
                   const std::string& windowClass) {
-  std::lock_guard lock(logMutex);
-  if (!target)
-    target.emplace();
+  LogState& state = State();
+  std::lock_guard lock(state.mutex);
+  if (!state.target)
+    state.target.emplace();
   if (!logFile.empty())
-    target->file = logFile;
+    state.target->file = logFile;
   if (!windowTitle.empty())
-    target->windowTitle = windowTitle;
+    state.target->windowTitle = windowTitle;
   if (!windowClass.empty())
-    target->windowClass = windowClass;
+    state.target->windowClass = windowClass;
 }
 
 void SetLogEchoSink(LogEchoSink sink) {
-  std::lock_guard lock(logMutex);
-  echoSink = std::move(sink);
+  LogState& state = State();
+  std::lock_guard lock(state.mutex);
+  state.echoSink = std::move(sink);
 }
 
 void WriteLog(std::string_view text) {
-  const std::string line = FormatDateTime("hh:nn:ss") + ", " + std::string(text) + "\n";
-  std::lock_guard lock(logMutex);
-  if (!target)
+  LogState& state = State();
+  std::lock_guard lock(state.mutex);
+  if (!state.target)
     return;
-  if (!target->file.empty())
-    AppendToFile(target->file, line);
-  if ((!target->windowClass.empty() || !target->windowTitle.empty()) && echoSink)
-    echoSink(std::string(text));
+  const std::string line = FormatDateTime("hh:nn:ss") + ", " + std::string(text) + "\n";
+  if (!state.target->file.empty())
+    AppendToFile(state.target->file, line);
+  if ((!state.target->windowClass.empty() || !state.target->windowTitle.empty()) &&
+      state.echoSink)
+    state.echoSink(std::string(text));
 }
 
 void CloseLog() {
-  std::lock_guard lock(logMutex);
-  target.reset();
+  LogState& state = State();
+  std::lock_guard lock(state.mutex);
+  state.target.reset();
 }
 
 void PurgeOldFiles(const std::string& folder, const std::string& extension, int days) {
@@ -85,27 +111,23 @@ void PurgeOldFiles(const std::string& folder, const std::string& extension, int 
     return;
   std::error_code error;
   fs::directory_iterator it(folder, error);
-  if (error)
-    return;
   const auto limit = Now() - std::chrono::duration<double, std::ratio<86400>>(days);
-  for (const auto& entry : it) {
+  for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+    const fs::directory_entry& entry = *it;
     std::error_code entryError;
     if (entry.is_directory(entryError))
       continue;
-    std::string ext = entry.path().extension().string();
-    for (char& c : ext)
-      c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (ext != extension)
+    const std::string name = entry.path().filename().string();
+    if (LowerExtension(name) != extension)
       continue;
     const auto written = entry.last_write_time(entryError);
     if (entryError)
       continue;
-    const auto writtenSystem = std::chrono::file_clock::to_sys(written);
-    if (writtenSystem >= limit)
+    if (std::chrono::file_clock::to_sys(written) >= limit)
       continue;
     if (!fs::remove(entry.path(), entryError) || entryError)
-      WriteLog("ERROR, deleting: " + entry.path().filename().string() + ", " +
-               std::to_string(entryError ? entryError.value() : 0));
+      WriteLog("ERROR, deleting: " + name + ", " +
+               std::to_string(entryError ? entryError.value() : ENOENT));
   }
 }
 

@@ -44,10 +44,8 @@ public:
   std::string Text() const;
 
 private:
-  struct Line {
-    std::string text; // the line as stored, without its line end
-  };
   std::optional<size_t> FindKey(std::string_view section, std::string_view key) const;
-  std::vector<Line> lines_;
+  std::vector<std::string> lines_; // without their line ends
+  // The line end of the file (CR LF when its first line has one), used for every line.
   std::string lineEnd_ = "\n";
 };

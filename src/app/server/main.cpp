@@ -1,30 +1,38 @@
 // corvanel-server: the print server without a window, for a service manager.
+// Every log line is echoed to stderr; SIGTERM or SIGINT closes it in order.
 #include <csignal>
-#include <filesystem>
-#include <iostream>
 
-#include "frame/date_time.h"
 #include "frame/event_log.h"
 #include "frame/program_folder.h"
+#include "frame/server_frame.h"
+#include "frame/stderr_echo.h"
+#include "rules/printing_rule.h"
 
 int main() {
+  // Blocked before any thread starts, so that only sigwait below takes them.
   sigset_t stopSignals;
   sigemptyset(&stopSignals);
   sigaddset(&stopSignals, SIGTERM);
   sigaddset(&stopSignals, SIGINT);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  // A reader of stderr that went away must not end the server.
+  std::signal(SIGPIPE, SIG_IGN);
 
   InitProgramFolder();
-  const std::string logFolder = ProgramFolder() + "logs/";
-  std::error_code error;
-  std::filesystem::create_directories(logFolder, error);
-  SetLogEchoSink([](const std::string& text) { std::cerr << text << '\n'; });
-  SetLogTarget(logFolder + FormatDateTime("yyyymmdd") + "_corvanel.txt", "", "corvanel-server");
-  WriteLog("INFO, Corvanel V" + FileVersionText(""));
+  SetLogEchoSink(StderrEchoSink());
+  ServiceFrame frame("corvanel-server");
+  frame.Create();
+  frame.LoadSettings();
+  frame.AddStartStep(
+      StartStep::LoadRules, [] { LoadRules(ProcessPrintingRules(), RulesFilePath()); },
+      [] { ProcessPrintingRules().Clear(); });
+  frame.StartServer();
 
+  TimerThread timer(frame.TimerInterval(), [&frame] { return frame.Timer1Timer(); });
   int signal = 0;
-  sigwait(&stopSignals, &signal);
-  WriteLog("INFO, **** Corvanel V" + FileVersionText("") + " is finishing ****");
-  CloseLog();
+  while (sigwait(&stopSignals, &signal) != 0) {
+  }
+  timer.Stop();
+  frame.Close();
   return 0;
 }
