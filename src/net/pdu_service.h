@@ -51,5 +51,5 @@ public:
   PDataTF pdata;
 
 private:
-  void LogDataSet(const DcmObj& obj, const char* direction);
+  void LogDataSet(DcmObj& obj, const char* direction);
 };
