@@ -52,3 +52,26 @@ void BlitRaster(Raster& target, int x, int y, const Raster& source) {
     }
   }
 }
+
+void StretchRaster(Raster& target, int x, int y, int width, int height, const Raster& source) {
+  if (target.Empty() || source.Empty() || width < 1 || height < 1) return;
+  const int tx0 = std::max(x, 0), tx1 = std::min(x + width, target.width);
+  const int ty0 = std::max(y, 0), ty1 = std::min(y + height, target.height);
+  for (int ty = ty0; ty < ty1; ++ty) {
+    const int sy = static_cast<int>(int64_t(ty - y) * source.height / height);
+    const uint8_t* in = source.Row(sy);
+    uint8_t* out = target.Row(ty);
+    for (int tx = tx0; tx < tx1; ++tx) {
+      const int sx = static_cast<int>(int64_t(tx - x) * source.width / width);
+      if (!source.color && !target.color) {
+        out[tx] = in[sx];
+      } else if (!source.color) {
+        out[3 * tx] = out[3 * tx + 1] = out[3 * tx + 2] = in[sx];
+      } else if (target.color) {
+        std::copy_n(in + 3 * sx, 3, out + 3 * tx);
+      } else {
+        out[tx] = static_cast<uint8_t>((in[3 * sx] + in[3 * sx + 1] + in[3 * sx + 2]) / 3);
+      }
+    }
+  }
+}

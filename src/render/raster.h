@@ -41,3 +41,7 @@ Raster NewColorRaster(int width, int height, RGBColor colour);
 // 0 < y < height are written (row 0 and column 0 are never written). Grey into
 // colour fills all three channels; colour into grey writes (R + G + B) div 3.
 void BlitRaster(Raster& target, int x, int y, const Raster& source);
+
+// Draws source scaled (nearest neighbour) into the rectangle of target from
+// (x, y) with the given width and height, clipped at target's edges.
+void StretchRaster(Raster& target, int x, int y, int width, int height, const Raster& source);

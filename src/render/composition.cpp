@@ -1,0 +1,272 @@
+#include "render/composition.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "frame/event_log.h"
+#include "print/film_box.h"
+#include "render/image_adjustments.h"
+#include "render/text_label.h"
+
+namespace {
+
+void LogInfo(const std::string& line) {
+  if (LogEnabled(1)) WriteLog(line);
+}
+
+std::string Serial(const FilmBox& filmBox) { return "S#" + std::to_string(filmBox.SerialNumber); }
+
+// Truncates towards zero and keeps the low 16 bits, as the 16-bit cell sizes of
+// true-size printing are computed; values that are no finite number give 0.
+uint16_t TruncWord(double value) {
+  if (!std::isfinite(value) || std::fabs(value) >= 9.0e18) return 0;
+  return static_cast<uint16_t>(static_cast<long long>(value));
+}
+
+bool HasPixels(const ImageBox& box) {
+  return box.Rows != 0 && box.Columns != 0 && box.BitsStored != 0 &&
+         box.Pixels.size() >= size_t{box.Rows} * box.Columns * (box.IsRGB ? 3u : 1u);
+}
+
+bool HasRequestedSize(const ImageBox& box) {
+  return std::isfinite(box.RequestedImageSize) && box.RequestedImageSize > 0;
+}
+
+// Renders the image box's pixels fitted into a w x h work buffer (prefilled).
+void FitIntoBuffer(const ImageBox& box, int w, int h, bool white, std::vector<uint8_t>& buf) {
+  const uint8_t fill = white ? 255 : 0;
+  buf.assign(size_t(w) * h * (box.IsRGB ? 3 : 1), fill);
+  FitResample(box.Pixels.data(), box.Columns, box.Rows, buf.data(), w, h, box.IsRGB, fill);
+}
+
+Raster NewRaster(bool color, int w, int h, RGBColor colour) {
+  return color ? NewColorRaster(w, h, colour) : NewGreyRaster(w, h, colour);
+}
+
+// Inverts every channel of the pixels in [x0, x1) x [y0, y1), clipped.
+void InvertRect(Raster& raster, int x0, int y0, int x1, int y1) {
+  x0 = std::max(x0, 0);
+  y0 = std::max(y0, 0);
+  x1 = std::min(x1, raster.width);
+  y1 = std::min(y1, raster.height);
+  const int bpp = raster.BytesPerPixel();
+  for (int y = y0; y < y1; ++y) {
+    uint8_t* row = raster.Row(y);
+    for (int i = x0 * bpp; i < x1 * bpp; ++i) row[i] ^= 0xff;
+  }
+}
+
+// Pen lines of the given width from a start point to an end point that is not
+// drawn, in either direction: horizontal from (xa, y) to xb, vertical from
+// (x, ya) to yb.
+void InvertHorizontal(Raster& r, int xa, int xb, int y, int pen) {
+  const int top = y - pen / 2;
+  if (xa <= xb)
+    InvertRect(r, xa, top, xb, top + pen);
+  else
+    InvertRect(r, xb + 1, top, xa + 1, top + pen);
+}
+void InvertVertical(Raster& r, int x, int ya, int yb, int pen) {
+  const int left = x - pen / 2;
+  if (ya <= yb)
+    InvertRect(r, left, ya, left + pen, yb);
+  else
+    InvertRect(r, left, yb + 1, left + pen, ya + 1);
+}
+
+} // namespace
+
+bool IsFileDestination(const std::string& destination) {
+  return destination == "JPEG" || destination == "PDF" || destination == "PACS";
+}
+
+FilmPage FilePageGeometry(const FilmBox& filmBox) {
+  FilmPage page;
+  page.width = 799 * filmBox.Columns;
+  page.height = 800 * filmBox.Rows;
+  if (filmBox.Columns * filmBox.Rows == 1 && filmBox.ImageBoxes.size() == 1) {
+    const ImageBox& box = *filmBox.ImageBoxes.front();
+    if (box.Columns > 799 && box.Rows > 800) {
+      page.width = box.Columns;
+      page.height = box.Rows;
+    }
+  }
+  return page;
+}
+
+void ComputeComposition(const FilmBox&, const std::string& destination, const FilmPage& page,
+                        bool enableHeaders, FilmComposition& composition) {
+  int usableHeight = page.height;
+  if (enableHeaders && destination != "JPEG") usableHeight -= page.height / 10;
+  composition.width = page.hdpi > 0 ? static_cast<int>(page.width * double(kCompositionDpi) / page.hdpi) : 0;
+  composition.height =
+      page.vdpi > 0 ? static_cast<int>(usableHeight * double(kCompositionDpi) / page.vdpi) : 0;
+}
+
+RGBColor DensityColor(const std::string& density) {
+  if (density.empty() || density == "WHITE") return kWhite;
+  if (density == "BLACK") return kBlack;
+  // A decimal integer (blanks around it allowed); anything else reads as 0.
+  const size_t first = density.find_first_not_of(' ');
+  const size_t last = density.find_last_not_of(' ');
+  if (first == std::string::npos) return kBlack;
+  const std::string number = density.substr(first, last - first + 1);
+  size_t at = number[0] == '-' || number[0] == '+' ? 1 : 0;
+  if (at == number.size()) return kBlack;
+  long long n = 0;
+  for (; at < number.size(); ++at) {
+    if (number[at] < '0' || number[at] > '9') return kBlack;
+    n = std::min(n * 10 + (number[at] - '0'), 1000LL);
+  }
+  if (number[0] == '-') n = 0;
+  const uint8_t m = static_cast<uint8_t>(std::min(n, 255LL));
+  return {m, m, m};
+}
+
+void ResolveFilmColors(const FilmBox& filmBox, FilmComposition& composition) {
+  composition.border = DensityColor(filmBox.BorderDensity);
+  composition.empty = DensityColor(filmBox.EmptyImageDensity);
+  if (filmBox.BorderColor == 1) composition.border = kWhite;
+  if (filmBox.BorderColor == 2) composition.border = kBlack;
+  if (filmBox.EmptyImageColor == 1) composition.empty = kWhite;
+  if (filmBox.EmptyImageColor == 2) composition.empty = kBlack;
+  LogInfo(composition.border == kWhite ? "INFO, BorderColor=clWhite" : "INFO, BorderColor=clBlack");
+}
+
+float RuleGamma(const FilmBox& filmBox) {
+  return static_cast<float>(filmBox.GammaIndex / 10.0 + 0.1);
+}
+
+int RuleValue(int index) {
+  // Hand-edited rules may hold any number; far beyond +-10 the tables saturate.
+  return static_cast<int>(std::clamp(10LL - index, -100000LL, 100000LL));
+}
+
+namespace {
+
+bool GammaUsable(const FilmBox& filmBox, float gamma) {
+  if (gamma >= 0.01f) return true;
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", gamma);
+  WriteLog("ERROR, " + Serial(filmBox) + ", gamma value is " + text);
+  return false;
+}
+
+} // namespace
+
+bool InitPrint(FilmBox& filmBox, const FilmComposition& composition, int hdpi, int vdpi) {
+  const float gamma = RuleGamma(filmBox);
+  if (!GammaUsable(filmBox, gamma)) return false;
+  const ToneTable table = BuildToneTable(gamma, RuleValue(filmBox.ContrastIndex));
+  const int saturation = RuleValue(filmBox.SaturationIndex);
+  const bool white = composition.empty == kWhite;
+  std::vector<uint8_t> buf;
+
+  for (size_t i = 0; i < filmBox.ImageBoxes.size(); ++i) {
+    ImageBox& box = *filmBox.ImageBoxes[i];
+    int w, h;
+    if (HasRequestedSize(box) && filmBox.TrueSizePrint && hdpi > 0 && vdpi > 0) {
+      const double size = box.RequestedImageSize;
+      w = TruncWord(TruncWord(hdpi * size / 25.4) * double(kCompositionDpi) / hdpi);
+      box.TrueSizeScale = static_cast<float>(w * 100 / size);
+      const double height = box.Rows * (size / box.Columns);
+      h = TruncWord(TruncWord(vdpi * height / 25.4) * double(kCompositionDpi) / vdpi);
+      LogInfo("INFO, True Size Printing: " + std::to_string(w) + "x" + std::to_string(h) +
+              " pixels");
+    } else {
+      w = static_cast<uint16_t>(composition.width / std::max(filmBox.Columns, 1));
+      h = static_cast<uint16_t>(composition.height / std::max(filmBox.Rows, 1));
+    }
+    if (!HasPixels(box)) continue;
+    if (static_cast<long long>(w) * h > kMaxCellPixels) {
+      WriteLog("ERROR, " + Serial(filmBox) + ", image box " + std::to_string(i + 1) +
+               " is too large to print: " + std::to_string(w) + "x" + std::to_string(h) +
+               " pixels");
+      return false;
+    }
+    box.Raster = NewRaster(box.IsRGB, w, h, composition.empty);
+    if (box.Raster.Empty()) continue;
+    FitIntoBuffer(box, w, h, white, buf);
+    LogInfo(white ? "INFO, EmptyImageColor=clWhite" : "INFO, EmptyImageColor=clBlack");
+    ApplyToneTable(buf.data(), table, box.Raster);
+    if (box.IsRGB && saturation != 0) AdjustSaturation(box.Raster, saturation);
+    if (filmBox.FilterIndex == 1) Sharpen(box.Raster);
+    if (filmBox.FilterIndex == 2) Smooth(box.Raster);
+  }
+  return true;
+}
+
+void DrawImage(FilmBox& filmBox, Raster& raster, int W, int H, int C, int R) {
+  if (C < 1 || R < 1) return;
+  const int cw = (W - (C + 1)) / C, ch = (H - (R + 1)) / R;
+  const int ox = ((W - (C + 1)) % C) / 2, oy = ((H - (R + 1)) % R) / 2;
+  for (int p = 0; p < R; ++p) {
+    for (int j = 0; j < C; ++j) {
+      const size_t position = size_t(C) * p + j;
+      if (position >= filmBox.ImageBoxes.size()) return;
+      const ImageBox& box = *filmBox.ImageBoxes[position];
+      if (box.Raster.Empty()) continue;
+      int x, y;
+      if (HasRequestedSize(box)) {
+        x = (cw - box.Raster.width) / 2 + (cw + 1) * j + 1;
+        y = (ch - box.Raster.height) / 2 + (ch + 1) * p + 1;
+      } else {
+        x = (cw + 1) * j + ox + 1;
+        y = (ch + 1) * p + oy + 1;
+      }
+      BlitRaster(raster, x, y, box.Raster);
+      if (filmBox.ScaleBar) DrawScaleBar(box, raster, j * cw, p * ch, cw, ch);
+    }
+  }
+}
+
+void DrawScaleBar(const ImageBox& imageBox, Raster& raster, int x0, int y0, int cw, int ch) {
+  const double P = imageBox.TrueSizeScale;
+  if (!HasRequestedSize(imageBox) || !(P >= 1) || !std::isfinite(P)) return;
+  const int wholeP = static_cast<int>(std::min(P, 1.0e9));
+  const int pen = std::max(ch / 500, 1);
+  const double step = P / 10; // one centimetre
+
+  // Horizontal bar with its ticks pointing up.
+  const int hx = x0 + cw / 10, hy = y0 + ch * 95 / 100;
+  const double hLength = (cw * 8 / wholeP) * P / 10;
+  InvertHorizontal(raster, hx, hx + static_cast<int>(hLength), hy, pen);
+  for (double offset = 0; offset <= hLength + 0.5; offset += step)
+    InvertVertical(raster, hx + static_cast<int>(offset), hy - pen + 2, hy - ch / 100, pen);
+
+  // Vertical bar with its ticks pointing left.
+  const int vx = x0 + cw * 95 / 100, vy = y0 + ch / 10;
+  const double vLength = (ch * 8 / wholeP) * P / 10;
+  InvertVertical(raster, vx, vy, vy + static_cast<int>(vLength), pen);
+  for (double offset = 0; offset <= vLength + 0.5; offset += step)
+    InvertHorizontal(raster, vx - pen + 2, vx - ch / 100, vy + static_cast<int>(offset), pen);
+}
+
+void DrawCalibrationFilm(FilmBox& filmBox, const FilmComposition& composition, Raster& raster) {
+  const float gamma = RuleGamma(filmBox);
+  if (!GammaUsable(filmBox, gamma)) return;
+  const int contrast = RuleValue(filmBox.ContrastIndex);
+  if (filmBox.ImageBoxes.empty()) return;
+  const ImageBox& box = *filmBox.ImageBoxes.front();
+  if (!HasPixels(box)) return;
+  const int w = raster.width / 3, h = raster.height / 3;
+  if (w < 1 || h < 1) return;
+
+  std::vector<uint8_t> buf;
+  FitIntoBuffer(box, w, h, composition.empty == kWhite, buf);
+  const int pw = (raster.width - 4) / 3, ph = (raster.height - 4) / 3;
+  const int offsetX = (raster.width - 3 * pw - 4) / 2, offsetY = (raster.height - 3 * ph - 4) / 2;
+  for (int k = 0; k < 9; ++k) {
+    // Base gamma 0.1 or 0.2 steps to 0 or below: such cells print at gamma 0.1.
+    const float cellGamma = std::max(gamma + 0.2f * (k % 3 - 1), 0.1f);
+    const int cellContrast = contrast + 2 * (k / 3 - 1);
+    Raster cell = NewRaster(box.IsRGB, w, h, composition.empty);
+    ApplyToneTable(buf.data(), BuildToneTable(cellGamma, cellContrast), cell);
+    char label[64];
+    std::snprintf(label, sizeof label, "gamma=%.1f, contrast=%d", cellGamma, cellContrast);
+    DrawTopLabel(cell, label, "Arial", w / 20);
+    BlitRaster(raster, (k % 3) * (pw + 1) + offsetX + 1, (k / 3) * (ph + 1) + offsetY + 1, cell);
+  }
+}
