@@ -64,4 +64,8 @@ public:
 
   // NumberOfCopies as a positive decimal integer, else 1.
   int32_t Copies() const;
+
+private:
+  // The settings a film box takes from its film session for composition and output.
+  void CopyPrintSettings(FilmBox& filmBox) const;
 };

@@ -8,6 +8,7 @@
 #include "render/raster.h"
 
 class DcmObj;
+class DcmTag;
 class PresentationLUT;
 
 // Status of an N-SET whose image exceeds kMaxImagePixels (resource limitation).
@@ -44,6 +45,13 @@ public:
   // (0 black, 255 white) or Rows x Columns x 3 bytes R, G, B; inversion
   // applied. Empty while no pixel data has been taken.
   std::vector<uint8_t> Pixels;
+  // True when Pixels holds the whole image that Rows, Columns and IsRGB
+  // describe. A description can arrive without pixel data, or with an image
+  // that was refused: readers of Pixels check this first.
+  bool HasPixels() const {
+    return !Pixels.empty() &&
+           Pixels.size() == std::size_t{Rows} * Columns * (IsRGB ? 3 : 1);
+  }
   // The rendering of this image box, made by film composition; empty until then.
   ::Raster Raster;
   // Composition pixels per 100 mm of a true-size rendering; 0 until set.
@@ -59,5 +67,9 @@ public:
   uint16_t TakePixels(const uint8_t* value, std::size_t length);
 
 private:
+  // Takes the elements of one data set (or one decoded sequence or item).
+  void Walk(const DcmObj& dataset, uint16_t& status);
+  void Take(const DcmTag& tag, uint16_t& status);
+
   bool monochrome1_ = false; // (0028,0004) was MONOCHROME1
 };

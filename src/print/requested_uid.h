@@ -1,0 +1,7 @@
+#pragma once
+// Checks on the SOP instance UIDs that a print SCU asks for.
+#include <string>
+
+// True when uid is a DICOM UID: 1 to 64 characters, digits and dots only. Such
+// UIDs end up in file names, so nothing else is accepted.
+bool IsValidUID(const std::string& uid);
