@@ -44,9 +44,9 @@ struct ColorSamples {
 
 // YBR_FULL to RGB (PS3.3 C.7.6.3.1.2), full-range ITU-R BT.601.
 inline void YbrToRgb(int y, int cb, int cr, uint8_t* rgb) {
-  rgb[0] = Clamp255(std::round(y + 1.402 * (cr - 128));
-  rgb[1] = Clamp255(std::round(y - 0.344136 * (cb - 128) - 0.714136 * (cr - 128));
-  rgb[2] = Clamp255(std::round(y + 1.772 * (cb - 128));
+  rgb[0] = Clamp255(std::round(y + 1.402 * (cr - 128)));
+  rgb[1] = Clamp255(std::round(y - 0.344136 * (cb - 128) - 0.714136 * (cr - 128)));
+  rgb[2] = Clamp255(std::round(y + 1.772 * (cb - 128)));
 }
 
 } // namespace
