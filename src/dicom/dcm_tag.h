@@ -1,6 +1,7 @@
 #pragma once
 // One data element of a data set or command set: tag, VR, length and the raw
 // value bytes as they stand on the wire (no byte swapping on decode).
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -26,6 +27,16 @@ public:
   DcmTag(uint16_t group, uint16_t element, unsigned short value, std::string_view vr = {});
   // A 4-byte value, stored little-endian.
   DcmTag(uint16_t group, uint16_t element, uint32_t value, std::string_view vr = {});
+  // A two-letter VR literal after a number names the VR of the value, so that
+  // DcmTag(g, e, (unsigned short)1, "US") never reads "US" as value bytes.
+  template <size_t N>
+    requires(N == 3)
+  DcmTag(uint16_t group, uint16_t element, unsigned short value, const char (&vr)[N])
+      : DcmTag(group, element, value, std::string_view(vr, 2)) {}
+  template <size_t N>
+    requires(N == 3)
+  DcmTag(uint16_t group, uint16_t element, uint32_t value, const char (&vr)[N])
+      : DcmTag(group, element, value, std::string_view(vr, 2)) {}
   // The characters of text, padded to even length as above.
   DcmTag(uint16_t group, uint16_t element, std::string_view text, std::string_view vr = {});
 
