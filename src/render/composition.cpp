@@ -244,6 +244,17 @@ void DrawScaleBar(const ImageBox& imageBox, Raster& raster, int x0, int y0, int 
     InvertHorizontal(raster, vx - pen + 2, vx - ch / 100, vy + static_cast<int>(offset), pen);
 }
 
+CalibrationStep CalibrationCell(float gamma, int contrast, int k) {
+  CalibrationStep step;
+  // Base gamma 0.1 or 0.2 steps to 0 or below: such cells print at gamma 0.1.
+  step.gamma = std::max(gamma + 0.2f * (k % 3 - 1), 0.1f);
+  step.contrast = contrast + 2 * (k / 3 - 1);
+  char label[64];
+  std::snprintf(label, sizeof label, "gamma=%.1f, contrast=%d", step.gamma, step.contrast);
+  step.label = label;
+  return step;
+}
+
 void DrawCalibrationFilm(FilmBox& filmBox, const FilmComposition& composition, Raster& raster) {
   const float gamma = RuleGamma(filmBox);
   if (!GammaUsable(filmBox, gamma)) return;
@@ -259,14 +270,10 @@ void DrawCalibrationFilm(FilmBox& filmBox, const FilmComposition& composition, R
   const int pw = (raster.width - 4) / 3, ph = (raster.height - 4) / 3;
   const int offsetX = (raster.width - 3 * pw - 4) / 2, offsetY = (raster.height - 3 * ph - 4) / 2;
   for (int k = 0; k < 9; ++k) {
-    // Base gamma 0.1 or 0.2 steps to 0 or below: such cells print at gamma 0.1.
-    const float cellGamma = std::max(gamma + 0.2f * (k % 3 - 1), 0.1f);
-    const int cellContrast = contrast + 2 * (k / 3 - 1);
+    const CalibrationStep step = CalibrationCell(gamma, contrast, k);
     Raster cell = NewRaster(box.IsRGB, w, h, composition.empty);
-    ApplyToneTable(buf.data(), BuildToneTable(cellGamma, cellContrast), cell);
-    char label[64];
-    std::snprintf(label, sizeof label, "gamma=%.1f, contrast=%d", cellGamma, cellContrast);
-    DrawTopLabel(cell, label, "Arial", w / 20);
+    ApplyToneTable(buf.data(), BuildToneTable(step.gamma, step.contrast), cell);
+    DrawTopLabel(cell, step.label, "Arial", w / 20);
     BlitRaster(raster, (k % 3) * (pw + 1) + offsetX + 1, (k / 3) * (ph + 1) + offsetY + 1, cell);
   }
 }

@@ -71,6 +71,15 @@ void DrawImage(FilmBox& filmBox, Raster& raster, int W, int H, int C, int R);
 // inverting the pixels beneath them.
 void DrawScaleBar(const ImageBox& imageBox, Raster& raster, int x0, int y0, int cw, int ch);
 
+// Gamma, contrast and label of calibration cell k (0 to 8, row by row) around
+// the rule's gamma and contrast. A stepped gamma below 0.1 is raised to 0.1.
+struct CalibrationStep {
+  float gamma;
+  int contrast;
+  std::string label; // "gamma=0.8, contrast=-2"
+};
+CalibrationStep CalibrationCell(float gamma, int contrast, int k);
+
 // The calibration film: the first image nine times with gamma steps of -0.2,
 // 0, +0.2 across and contrast steps of -2, 0, +2 down, each labelled.
 void DrawCalibrationFilm(FilmBox& filmBox, const FilmComposition& composition, Raster& raster);
