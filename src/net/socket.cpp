@@ -63,6 +63,30 @@ bool SetNoDelay(int handle) {
   return setsockopt(handle, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) == 0;
 }
 
+// Failures of accept that say nothing about the listening socket itself.
+bool IsTransientAcceptError(int error) {
+  switch (error) {
+  case EMFILE:
+  case ENFILE:
+  case ENOBUFS:
+  case ENOMEM:
+  case ECONNABORTED:
+  case EPROTO:
+  case EPERM:
+  case EAGAIN:
+  case ENETDOWN:
+  case ENONET:
+  case EHOSTDOWN:
+  case EHOSTUNREACH:
+  case ENETUNREACH:
+  case ENOPROTOOPT:
+  case EOPNOTSUPP:
+    return true;
+  default:
+    return false;
+  }
+}
+
 void CloseHandle(int& handle) {
   if (handle >= 0)
     close(handle);
@@ -145,6 +169,9 @@ bool Socket::Accept() {
     connected = true;
     return true;
   }
+  lastError = errno;
+  if (IsTransientAcceptError(lastError))
+    return false;
   Close();
   WriteLog("ERROR Socket:Accept not Socketfd");
   return false;

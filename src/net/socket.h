@@ -15,6 +15,10 @@ public:
   // Listens on all IPv4 interfaces (backlog 10, zero linger).
   bool Listen(const std::string& port);
   // Waits for one connection on the listening handle; it becomes the connected handle.
+  // A transient failure (no handles left, a connection reset before it was
+  // taken, nothing pending on a non-blocking handle) keeps the port listening and
+  // leaves the error in LastError() for the caller to retry; any other failure
+  // closes it.
   bool Accept();
   // Opens an outgoing connection (zero linger, no Nagle delay).
   bool Connect(const std::string& host, const std::string& port);
@@ -33,6 +37,7 @@ public:
   int ConnectedHandle() const { return connectedHandle; }
   bool IsConnected() const { return connected; }
   bool IsListening() const { return listening; }
+  int ListeningHandle() const { return listeningHandle; }
   // Peer address of the last Accept, network order, and as dotted text.
   uint32_t PeerAddress() const { return peerAddress; }
   std::string PeerAddressText() const;
