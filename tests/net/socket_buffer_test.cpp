@@ -1,0 +1,168 @@
+// Socket and Buffer: block sizes, byte orders, partial takes, time-outs and
+// connection set-up over loopback.
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
+#include <thread>
+
+#include "net/buffer.h"
+#include "net_fixtures.h"
+#include "support/test_support.h"
+
+using namespace net_test;
+
+TEST(Buffer, PartialTakesKeepTheFrontBlock) {
+  SocketPair pair;
+  Buffer buffer;
+  buffer.dsocket.Attach(pair.take(0));
+  SendAll(pair.fd[1], std::vector<uint8_t>(1024, 7));
+  uint8_t six[6];
+  ASSERT_TRUE(buffer.Read(six, 6));
+  EXPECT_EQ(buffer.IncomingCount(), 1018u);
+  std::vector<uint8_t> rest(1018);
+  ASSERT_TRUE(buffer.Read(rest.data(), 1018));
+  EXPECT_EQ(buffer.IncomingCount(), 0u);
+  SendAll(pair.fd[1], {1, 2});
+  uint16_t value = 0;
+  buffer >> value;
+  EXPECT_EQ(value, 0x0201); // little-endian after construction
+}
+
+TEST(Buffer, WriteGathersBlocksAndFlushSendsThemInOrder) {
+  SocketPair pair;
+  Buffer buffer;
+  buffer.dsocket.Attach(pair.take(0));
+  std::vector<uint8_t> bytes(40000);
+  for (size_t i = 0; i < bytes.size(); ++i)
+    bytes[i] = static_cast<uint8_t>(i * 31);
+  buffer.Write(bytes.data(), 40000);
+  EXPECT_EQ(buffer.OutgoingCount(), 40000u);
+  std::vector<uint8_t> received;
+  std::thread reader([&] { received = ReceiveUpTo(pair.fd[1], 40000); });
+  EXPECT_TRUE(buffer.Flush());
+  reader.join();
+  EXPECT_EQ(buffer.OutgoingCount(), 0u);
+  EXPECT_EQ(received, bytes);
+  EXPECT_TRUE(buffer.Flush()); // nothing left to send
+}
+
+TEST(Buffer, SendBinarySendsTheWholeBlockToASlowReader) {
+  SocketPair pair;
+  int small = 4096;
+  setsockopt(pair.fd[0], SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+  Socket socket;
+  socket.Attach(pair.take(0));
+  std::vector<uint8_t> block(2 << 20);
+  for (size_t i = 0; i < block.size(); ++i)
+    block[i] = static_cast<uint8_t>(i >> 7);
+  std::vector<uint8_t> received;
+  std::thread reader([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    received = ReceiveUpTo(pair.fd[1], block.size());
+  });
+  EXPECT_TRUE(socket.SendBinary(block.data(), block.size()));
+  reader.join();
+  EXPECT_EQ(received, block);
+}
+
+TEST(Buffer, ByteOrdersAndMoves) {
+  Buffer out, in;
+  out.SetOutgoingEndian(Buffer::kBigEndian);
+  out << uint8_t{1} << uint16_t{0x0203} << uint32_t{0x04050607};
+  LogCapture log;
+  EXPECT_FALSE(out.MoveOut(in, 8));
+  EXPECT_TRUE(log.Contains("ERROR, Buffer::MoveOut, Outsize<Byte"));
+  EXPECT_EQ(out.OutgoingCount(), 7u);
+  Buffer middle;
+  ASSERT_TRUE(out.MoveOut(middle, 3));
+  ASSERT_TRUE(out.MoveOut(middle, 4));
+  EXPECT_EQ(middle.OutgoingCount(), 7u);
+  SocketPair pair;
+  Buffer link;
+  link.dsocket.Attach(pair.take(0));
+  link.SetIncomingEndian(Buffer::kBigEndian);
+  SendAll(pair.fd[1], {1, 2, 3, 4, 5, 6, 7});
+  uint8_t b = 0;
+  uint16_t s = 0;
+  uint32_t l = 0;
+  link >> b >> s >> l;
+  EXPECT_EQ(b, 1);
+  EXPECT_EQ(s, 0x0203);
+  EXPECT_EQ(l, 0x04050607u);
+  SendAll(pair.fd[1], {9, 9, 9});
+  ASSERT_TRUE(in.MoveIn(link, 3));
+  EXPECT_EQ(in.IncomingCount(), 3u);
+}
+
+TEST(Socket, ReceiveTimeOutsAndPeerClose) {
+  LogCapture log;
+  {
+    SocketPair pair;
+    Socket socket;
+    socket.Attach(pair.take(0));
+    socket.SetTimeout(1);
+    uint8_t byte;
+    EXPECT_EQ(socket.ReadBinary(&byte, 1), -1);
+    EXPECT_TRUE(log.Contains("ERROR, Socket::ReadBinary, Timed out"));
+    EXPECT_FALSE(socket.IsConnected());
+  }
+  {
+    SocketPair pair;
+    Buffer buffer;
+    buffer.dsocket.Attach(pair.take(0));
+    buffer.dsocket.SetTimeout(0);
+    uint8_t byte;
+    EXPECT_EQ(buffer.dsocket.ReadBinary(&byte, 1), 0);
+    EXPECT_FALSE(buffer.dsocket.IsConnected());
+    EXPECT_FALSE(buffer.ReadBlock());
+    EXPECT_TRUE(log.Contains("ERROR, Buffer::ReadBlock, Error from ReadBinary()"));
+  }
+  {
+    SocketPair pair;
+    Socket socket;
+    socket.Attach(pair.take(0));
+    close(pair.take(1));
+    uint8_t byte;
+    size_t before = log.Lines().size();
+    EXPECT_EQ(socket.ReadBinary(&byte, 1), -1);
+    EXPECT_FALSE(socket.IsConnected());
+    EXPECT_EQ(log.Lines().size(), before);
+    EXPECT_FALSE(socket.SendBinary(&byte, 1)); // silently
+  }
+}
+
+TEST(Socket, ListenAcceptConnect) {
+  LogCapture log;
+  int port = testing_support::FreePort();
+  Socket listener;
+  ASSERT_TRUE(listener.Listen(std::to_string(port)));
+  Socket client;
+  std::thread connector([&] { EXPECT_TRUE(client.Connect("127.0.0.1", std::to_string(port))); });
+  ASSERT_TRUE(listener.Accept());
+  connector.join();
+  EXPECT_TRUE(log.Contains("INFO, Socket::Accept, remote IP: 127.0.0.1"));
+  int noDelay = 0;
+  socklen_t size = sizeof noDelay;
+  getsockopt(listener.ConnectedHandle(), IPPROTO_TCP, TCP_NODELAY, &noDelay, &size);
+  EXPECT_NE(noDelay, 0);
+  int handle = listener.TakeConnected();
+  EXPECT_FALSE(listener.IsConnected());
+  Socket worker;
+  worker.Attach(handle);
+  EXPECT_TRUE(client.SendBinary("x", 1));
+  char c = 0;
+  EXPECT_EQ(worker.ReadBinary(&c, 1), 1);
+  EXPECT_EQ(c, 'x');
+
+  Socket unused;
+  EXPECT_FALSE(unused.Accept());
+  EXPECT_TRUE(log.Contains("ERROR Socket:Accept not Listened"));
+  EXPECT_FALSE(unused.Listen("0")); // "0" is looked up as a service name
+  EXPECT_TRUE(log.Contains("ERROR, could not resolve port"));
+  int closedPort = testing_support::FreePort();
+  EXPECT_FALSE(unused.Connect("127.0.0.1", std::to_string(closedPort)));
+  EXPECT_TRUE(log.Contains("ERROR, Connecting to Socket: 127.0.0.1:" + std::to_string(closedPort) +
+                           ", " + std::to_string(ECONNREFUSED)));
+}
