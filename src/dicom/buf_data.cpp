@@ -42,7 +42,7 @@ size_t NumberSize(std::string_view vr) {
   return 0;
 }
 
-std::string TagText(const DcmTag& tag) {
+std::string TagText(const DcmTag &tag) {
   char text[16];
   std::snprintf(text, sizeof text, "%04X,%04X", tag.Group, tag.Element);
   return text;
@@ -57,21 +57,21 @@ void BufData::Assign(std::vector<uint8_t> bytes) {
   pos_ = 0;
 }
 
-void BufData::Assign(const void* bytes, size_t count) {
-  const auto* first = static_cast<const uint8_t*>(bytes);
+void BufData::Assign(const void *bytes, size_t count) {
+  const auto *first = static_cast<const uint8_t *>(bytes);
   stream_.assign(first, first + count);
   pos_ = 0;
 }
 
-void BufData::Write(const void* bytes, size_t count) {
-  const auto* first = static_cast<const uint8_t*>(bytes);
+void BufData::Write(const void *bytes, size_t count) {
+  const auto *first = static_cast<const uint8_t *>(bytes);
   const size_t overwrite = std::min(count, stream_.size() - pos_);
   std::memcpy(stream_.data() + pos_, first, overwrite);
   stream_.insert(stream_.end(), first + overwrite, first + count);
   pos_ += count;
 }
 
-size_t BufData::Read(void* bytes, size_t count) {
+size_t BufData::Read(void *bytes, size_t count) {
   const size_t n = std::min(count, Remaining());
   std::memcpy(bytes, stream_.data() + pos_, n);
   pos_ += n;
@@ -98,14 +98,14 @@ void BufData::Put32(uint32_t value) {
   Write(b, 4);
 }
 
-bool BufData::ReadHeader(DcmTag& tag, bool explicitVR) {
+bool BufData::ReadHeader(DcmTag &tag, bool explicitVR) {
   auto get16 = [this]() {
-    const uint8_t* p = stream_.data() + pos_;
+    const uint8_t *p = stream_.data() + pos_;
     pos_ += 2;
     return static_cast<uint16_t>(BigEndian ? (p[0] << 8) | p[1] : p[0] | (p[1] << 8));
   };
   auto get32 = [this]() {
-    const uint8_t* p = stream_.data() + pos_;
+    const uint8_t *p = stream_.data() + pos_;
     pos_ += 4;
     return BigEndian ? uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]
                      : uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
@@ -134,7 +134,7 @@ bool BufData::ReadHeader(DcmTag& tag, bool explicitVR) {
   return true;
 }
 
-bool BufData::ReadTag(DcmTag& tag, bool explicitVR) {
+bool BufData::ReadTag(DcmTag &tag, bool explicitVR) {
   tag.Data.reset();
   tag.Length = 0;
   if (!ReadHeader(tag, explicitVR)) {
@@ -150,16 +150,15 @@ bool BufData::ReadTag(DcmTag& tag, bool explicitVR) {
   // Never reserve more than the stream still holds: a value longer than the
   // rest of the stream keeps only the bytes that are there.
   if (tag.Length > Remaining()) {
-    WriteLog("WARNING, BufData::ReadTag, read bytes!=tag->length (" + TagText(tag) +
-             ") count=" + std::to_string(Remaining()) +
-             ", tag->length=" + std::to_string(tag.Length));
+    WriteLog("WARNING, BufData::ReadTag, read bytes!=tag->length (" + TagText(tag) + ") count=" +
+             std::to_string(Remaining()) + ", tag->length=" + std::to_string(tag.Length));
     tag.Length = static_cast<uint32_t>(Remaining());
     if (tag.Length == 0)
       return true;
   }
   try {
     tag.Data = std::make_unique_for_overwrite<uint8_t[]>(tag.Length);
-  } catch (const std::bad_alloc&) {
+  } catch (const std::bad_alloc &) {
     WriteLog("ERROR, BufData::ReadTag, assigning memory to tag->data");
     tag.Length = 0;
     return false;
@@ -168,7 +167,7 @@ bool BufData::ReadTag(DcmTag& tag, bool explicitVR) {
   return true;
 }
 
-void BufData::WriteValue(const DcmTag& tag) {
+void BufData::WriteValue(const DcmTag &tag) {
   const size_t unit = NumberSize(tag.VR);
   if (unit < 2 || tag.BigEndian == BigEndian || tag.Length % unit != 0) {
     Write(tag.Data.get(), tag.Length);
@@ -177,11 +176,11 @@ void BufData::WriteValue(const DcmTag& tag) {
   // The value was built or received in the other byte order: swap each number.
   const size_t start = pos_;
   Write(tag.Data.get(), tag.Length);
-  for (uint8_t* p = stream_.data() + start; p < stream_.data() + start + tag.Length; p += unit)
+  for (uint8_t *p = stream_.data() + start; p < stream_.data() + start + tag.Length; p += unit)
     std::reverse(p, p + unit);
 }
 
-void BufData::WriteTag(const DcmTag& tag, bool explicitVR) {
+void BufData::WriteTag(const DcmTag &tag, bool explicitVR) {
   Put16(tag.Group);
   Put16(tag.Element);
   if (explicitVR && !AlwaysImplicit(tag.Group)) {
@@ -207,7 +206,7 @@ void BufData::WriteTag(const DcmTag& tag, bool explicitVR) {
     WriteValue(tag);
 }
 
-bool BufData::ReadObj(DcmObj& obj) {
+bool BufData::ReadObj(DcmObj &obj) {
   const size_t size = Size();
   while (pos_ < size) {
     auto tag = std::make_unique<DcmTag>();
@@ -227,19 +226,19 @@ bool BufData::ReadObj(DcmObj& obj) {
   return true;
 }
 
-void BufData::WriteObj(const DcmObj& obj) {
+void BufData::WriteObj(const DcmObj &obj) {
   if (obj.TransferSyntax == ts::ExplicitBigEndian)
     BigEndian = true;
   size_t expected = Size();
-  for (const auto& tag : obj.Tags)
+  for (const auto &tag : obj.Tags)
     expected += 12 + (tag->Data ? tag->Length : 0);
   stream_.reserve(expected);
-  for (const auto& tag : obj.Tags)
+  for (const auto &tag : obj.Tags)
     WriteTag(*tag, obj.Explicit);
 }
 
-void BufData::WriteHeader(const std::string& sopClassUID, const std::string& sopInstanceUID,
-                          const std::string& transferSyntaxUID) {
+void BufData::WriteHeader(const std::string &sopClassUID, const std::string &sopInstanceUID,
+                          const std::string &transferSyntaxUID) {
   // The file meta information is explicit VR little endian in every file.
   const bool bigEndian = std::exchange(BigEndian, false);
   const uint8_t preamble[kPreambleSize] = {};
@@ -260,12 +259,12 @@ void BufData::WriteHeader(const std::string& sopClassUID, const std::string& sop
   BigEndian = bigEndian;
 }
 
-bool BufData::SaveToFile(const std::string& fileName) {
+bool BufData::SaveToFile(const std::string &fileName) {
   if (stream_.empty()) {
     WriteLog("ERROR, BufData::SaveToFile, ms->Size==0");
     return false;
   }
-  std::FILE* file = std::fopen(fileName.c_str(), "wb");
+  std::FILE *file = std::fopen(fileName.c_str(), "wb");
   if (!file) {
     WriteLog("ERROR, BufData::SaveToFile, " + std::string(std::strerror(errno)));
     return false;

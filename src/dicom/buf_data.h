@@ -20,39 +20,39 @@ public:
   // Reads one element at the position. false: the element could not be read
   // (logged). A value longer than the rest of the stream keeps only the bytes
   // that are there (Length shrinks to them; logged as a warning).
-  bool ReadTag(DcmTag& tag, bool explicitVR);
+  bool ReadTag(DcmTag &tag, bool explicitVR);
   // Writes one element at the position.
-  void WriteTag(const DcmTag& tag, bool explicitVR);
+  void WriteTag(const DcmTag &tag, bool explicitVR);
   // Appends the elements from the position to the end of the stream, or up to
   // a zero (0000,0000) element; group 0002 is dropped. false when an element
   // could not be read (obj keeps the elements read so far).
-  bool ReadObj(DcmObj& obj);
+  bool ReadObj(DcmObj &obj);
   // Writes every element of obj in list order (big-endian headers for the
   // explicit VR big endian transfer syntax).
-  void WriteObj(const DcmObj& obj);
+  void WriteObj(const DcmObj &obj);
   // Preamble, "DICM" and the file meta information group.
-  void WriteHeader(const std::string& sopClassUID, const std::string& sopInstanceUID,
-                   const std::string& transferSyntaxUID);
+  void WriteHeader(const std::string &sopClassUID, const std::string &sopInstanceUID,
+                   const std::string &transferSyntaxUID);
   // Writes the whole stream to fileName (replacing it). false when the stream
   // is empty or the file cannot be written (logged).
-  bool SaveToFile(const std::string& fileName);
+  bool SaveToFile(const std::string &fileName);
 
   // The stream.
   void Assign(std::vector<uint8_t> bytes); // replaces the content, position 0
-  void Assign(const void* bytes, size_t count);
-  void Write(const void* bytes, size_t count); // at the position, growing as needed
-  size_t Read(void* bytes, size_t count);      // from the position; bytes read
+  void Assign(const void *bytes, size_t count);
+  void Write(const void *bytes, size_t count); // at the position, growing as needed
+  size_t Read(void *bytes, size_t count);      // from the position; bytes read
   void Seek(size_t position);                  // clamped to the size
   size_t Position() const { return pos_; }
   size_t Size() const { return stream_.size(); }
-  const std::vector<uint8_t>& Bytes() const { return stream_; }
+  const std::vector<uint8_t> &Bytes() const { return stream_; }
   std::vector<uint8_t> TakeBytes(); // empties the stream
 
 private:
-  bool ReadHeader(DcmTag& tag, bool explicitVR);
+  bool ReadHeader(DcmTag &tag, bool explicitVR);
   void Put16(uint16_t value);
   void Put32(uint32_t value);
-  void WriteValue(const DcmTag& tag);
+  void WriteValue(const DcmTag &tag);
   size_t Remaining() const { return stream_.size() - pos_; }
 
   std::vector<uint8_t> stream_;

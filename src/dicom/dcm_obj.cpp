@@ -4,14 +4,14 @@
 
 namespace {
 
-bool IsItem(const DcmTag& tag) { return tag.Is(0xFFFE, 0xE000); }
-bool IsItemEnd(const DcmTag& tag) { return tag.Is(0xFFFE, 0xE00D); }
-bool IsSequenceEnd(const DcmTag& tag) { return tag.Is(0xFFFE, 0xE0DD); }
-bool OpensSequence(const DcmTag& tag) { return tag.VR == "SQ" && tag.UndefinedLength(); }
+bool IsItem(const DcmTag &tag) { return tag.Is(0xFFFE, 0xE000); }
+bool IsItemEnd(const DcmTag &tag) { return tag.Is(0xFFFE, 0xE00D); }
+bool IsSequenceEnd(const DcmTag &tag) { return tag.Is(0xFFFE, 0xE0DD); }
+bool OpensSequence(const DcmTag &tag) { return tag.VR == "SQ" && tag.UndefinedLength(); }
 
 // Nesting level of a walk over the flat list. An unmatched delimiter does not
 // take it below the top level, so a stray one cannot hide later elements.
-void Leave(int& level) {
+void Leave(int &level) {
   if (level > 0)
     --level;
 }
@@ -21,14 +21,14 @@ void Leave(int& level) {
 DcmObj::DcmObj() = default;
 DcmObj::~DcmObj() = default;
 
-void DcmObj::Add(DcmTag* tag) { Add(std::unique_ptr<DcmTag>(tag)); }
+void DcmObj::Add(DcmTag *tag) { Add(std::unique_ptr<DcmTag>(tag)); }
 
 void DcmObj::Add(std::unique_ptr<DcmTag> tag) {
   if (tag)
     Tags.push_back(std::move(tag));
 }
 
-void DcmObj::AddBytes(uint16_t group, uint16_t element, uint32_t length, const void* bytes) {
+void DcmObj::AddBytes(uint16_t group, uint16_t element, uint32_t length, const void *bytes) {
   Add(std::make_unique<DcmTag>(group, element, length, bytes));
 }
 
@@ -40,7 +40,7 @@ void DcmObj::AddUShort(uint16_t group, uint16_t element, unsigned short value) {
   Add(std::make_unique<DcmTag>(group, element, value));
 }
 
-void DcmObj::Insert(DcmTag* tag) { Insert(std::unique_ptr<DcmTag>(tag)); }
+void DcmObj::Insert(DcmTag *tag) { Insert(std::unique_ptr<DcmTag>(tag)); }
 
 void DcmObj::Insert(std::unique_ptr<DcmTag> tag) {
   if (!tag)
@@ -48,7 +48,7 @@ void DcmObj::Insert(std::unique_ptr<DcmTag> tag) {
   int level = 0;
   bool inFragments = false;
   for (auto it = Tags.begin(); it != Tags.end(); ++it) {
-    DcmTag& entry = **it;
+    DcmTag &entry = **it;
     if (OpensSequence(entry) || (IsItem(entry) && entry.UndefinedLength()))
       ++level;
     if (entry.Is(0x7FE0, 0x0010) && entry.UndefinedLength())
@@ -59,8 +59,7 @@ void DcmObj::Insert(std::unique_ptr<DcmTag> tag) {
         entry.Data = std::move(tag->Data);
         return;
       }
-      if (tag->Group < entry.Group ||
-          (tag->Group == entry.Group && tag->Element < entry.Element)) {
+      if (tag->Group < entry.Group || (tag->Group == entry.Group && tag->Element < entry.Element)) {
         Tags.insert(it, std::move(tag));
         return;
       }
@@ -73,13 +72,13 @@ void DcmObj::Insert(std::unique_ptr<DcmTag> tag) {
   Tags.push_back(std::move(tag));
 }
 
-void DcmObj::InsertBytes(uint16_t group, uint16_t element, uint32_t length, const void* bytes) {
+void DcmObj::InsertBytes(uint16_t group, uint16_t element, uint32_t length, const void *bytes) {
   Insert(std::make_unique<DcmTag>(group, element, length, bytes));
 }
 
-DcmTag* DcmObj::Find(uint16_t group, uint16_t element) const {
+DcmTag *DcmObj::Find(uint16_t group, uint16_t element) const {
   int level = 0;
-  for (const auto& tag : Tags) {
+  for (const auto &tag : Tags) {
     if (OpensSequence(*tag))
       ++level;
     if (level == 0 && tag->Is(group, element))
@@ -91,18 +90,18 @@ DcmTag* DcmObj::Find(uint16_t group, uint16_t element) const {
 }
 
 unsigned short DcmObj::GetUShort(uint16_t group, uint16_t element) const {
-  const DcmTag* tag = Find(group, element);
+  const DcmTag *tag = Find(group, element);
   return tag ? tag->GetUShort() : 0;
 }
 
 std::string DcmObj::GetString(uint16_t group, uint16_t element) const {
-  const DcmTag* tag = Find(group, element);
+  const DcmTag *tag = Find(group, element);
   return tag ? tag->GetString() : std::string();
 }
 
 int DcmObj::Count() const { return static_cast<int>(Tags.size()); }
 
-DcmTag* DcmObj::GetTag(int position) const {
+DcmTag *DcmObj::GetTag(int position) const {
   if (position < 0 || position >= Count())
     return nullptr;
   return Tags[position].get();
@@ -110,16 +109,16 @@ DcmTag* DcmObj::GetTag(int position) const {
 
 void DcmObj::Clear() { Tags.clear(); }
 
-void DcmObj::Dump(std::vector<std::string>& lines) {
-  for (const auto& tag : Tags) {
+void DcmObj::Dump(std::vector<std::string> &lines) {
+  for (const auto &tag : Tags) {
     if (tag->Group == 0x0000)
       tag->LookupVR();
     lines.push_back(tag->Format());
   }
 }
 
-bool DcmObj::Write(const std::string& fileName, const std::string& sopClassUID,
-                   const std::string& sopInstanceUID) {
+bool DcmObj::Write(const std::string &fileName, const std::string &sopClassUID,
+                   const std::string &sopInstanceUID) {
   if (TransferSyntax == ts::ExplicitBigEndian)
     BigEndian = true;
   BufData stream(BigEndian);

@@ -15,16 +15,16 @@ bool IsBlank(uint8_t c) { return c <= 0x20; }
 
 // The value bytes up to the first 0x00 byte.
 std::string_view ValueText(std::span<const uint8_t> value) {
-  const auto* chars = reinterpret_cast<const char*>(value.data());
-  const void* nul = std::memchr(chars, 0, value.size());
-  return {chars, nul ? static_cast<size_t>(static_cast<const char*>(nul) - chars) : value.size()};
+  const auto *chars = reinterpret_cast<const char *>(value.data());
+  const void *nul = std::memchr(chars, 0, value.size());
+  return {chars, nul ? static_cast<size_t>(static_cast<const char *>(nul) - chars) : value.size()};
 }
 
 } // namespace
 
 DcmTag::DcmTag() = default;
 
-DcmTag::DcmTag(uint16_t group, uint16_t element, uint32_t length, const void* bytes,
+DcmTag::DcmTag(uint16_t group, uint16_t element, uint32_t length, const void *bytes,
                std::string_view vr)
     : Group(group), Element(element) {
   Length = length;
@@ -56,7 +56,7 @@ DcmTag::DcmTag(uint16_t group, uint16_t element, std::string_view text, std::str
   SetValue(Length, text.data());
 }
 
-DcmTag::DcmTag(const DcmTag& other)
+DcmTag::DcmTag(const DcmTag &other)
     : Group(other.Group), Element(other.Element), VR(other.VR), Length(other.Length),
       BigEndian(other.BigEndian), Nesting(other.Nesting) {
   if (other.Data) {
@@ -65,7 +65,7 @@ DcmTag::DcmTag(const DcmTag& other)
   }
 }
 
-DcmTag& DcmTag::operator=(const DcmTag& other) {
+DcmTag &DcmTag::operator=(const DcmTag &other) {
   if (this != &other)
     *this = DcmTag(other);
   return *this;
@@ -85,7 +85,7 @@ void DcmTag::SetVR(std::string_view vr) {
 
 // Copies length bytes and pads an odd length to even (0x00 for UIDs, a space
 // otherwise), as PS3.5 6.2 asks.
-void DcmTag::SetValue(uint32_t length, const void* bytes) {
+void DcmTag::SetValue(uint32_t length, const void *bytes) {
   Data.reset();
   if (length == 0 || length == kUndefinedLength) {
     Length = length;
@@ -122,7 +122,7 @@ float DcmTag::GetFloat() const {
   if (start < text.size() && text[start] == '+')
     ++start;
   float value = 0;
-  const char* first = text.data() + start;
+  const char *first = text.data() + start;
   if (std::from_chars(first, text.data() + text.size(), value).ec != std::errc())
     return 0;
   return value;
@@ -138,12 +138,12 @@ std::string DcmTag::GetString() const {
 }
 
 void DcmTag::LookupVR() {
-  const DictStruct* entry = FindDictEntry(Group, Element);
+  const DictStruct *entry = FindDictEntry(Group, Element);
   VR = entry ? entry->vr : "UN";
 }
 
 std::string DcmTag::GetName() const {
-  const DictStruct* entry = FindDictEntry(Group, Element);
+  const DictStruct *entry = FindDictEntry(Group, Element);
   return entry ? entry->description : "*** Unidentified ***";
 }
 
@@ -188,13 +188,13 @@ std::string DcmTag::Format() const {
   return line;
 }
 
-void DcmTag::SetObj(uint16_t group, uint16_t element, const DcmObj& source) {
+void DcmTag::SetObj(uint16_t group, uint16_t element, const DcmObj &source) {
   BigEndian = source.BigEndian;
   Group = group;
   Element = element;
   VR = group == 0xFFFE ? "" : "SQ";
   BufData stream(source.BigEndian);
-  for (const auto& tag : source.Tags)
+  for (const auto &tag : source.Tags)
     stream.WriteTag(*tag, source.Explicit);
   std::vector<uint8_t> bytes = stream.TakeBytes();
   if (bytes.size() & 1)
@@ -207,14 +207,14 @@ void DcmTag::SetObj(uint16_t group, uint16_t element, const DcmObj& source) {
   }
 }
 
-void DcmTag::GetObj(DcmObj& target) const {
+void DcmTag::GetObj(DcmObj &target) const {
   if (!Data)
     return;
   if (Nesting >= kMaxNesting) {
     char line[96];
     std::snprintf(line, sizeof line,
-                  "ERROR, DcmTag::GetObj, (%04X,%04X) nested deeper than %d levels", Group,
-                  Element, kMaxNesting);
+                  "ERROR, DcmTag::GetObj, (%04X,%04X) nested deeper than %d levels", Group, Element,
+                  kMaxNesting);
     WriteLog(line);
     return;
   }

@@ -21,7 +21,7 @@ public:
   // length is padded to even: 0x00 for "UI", a space for every other VR.
   // An empty vr is taken from the dictionary ("UN" when unknown; "SQ" when
   // unknown and the length is undefined).
-  DcmTag(uint16_t group, uint16_t element, uint32_t length, const void* bytes,
+  DcmTag(uint16_t group, uint16_t element, uint32_t length, const void *bytes,
          std::string_view vr = {});
   // A 2-byte value, stored little-endian.
   DcmTag(uint16_t group, uint16_t element, unsigned short value, std::string_view vr = {});
@@ -30,20 +30,19 @@ public:
   // A two-letter VR literal after a number names the VR of the value, so that
   // DcmTag(g, e, (unsigned short)1, "US") never reads "US" as value bytes.
   template <size_t N>
-    requires(N == 3)
-  DcmTag(uint16_t group, uint16_t element, unsigned short value, const char (&vr)[N])
+  requires(N == 3)
+      DcmTag(uint16_t group, uint16_t element, unsigned short value, const char (&vr)[N])
       : DcmTag(group, element, value, std::string_view(vr, 2)) {}
   template <size_t N>
-    requires(N == 3)
-  DcmTag(uint16_t group, uint16_t element, uint32_t value, const char (&vr)[N])
+  requires(N == 3) DcmTag(uint16_t group, uint16_t element, uint32_t value, const char (&vr)[N])
       : DcmTag(group, element, value, std::string_view(vr, 2)) {}
   // The characters of text, padded to even length as above.
   DcmTag(uint16_t group, uint16_t element, std::string_view text, std::string_view vr = {});
 
-  DcmTag(const DcmTag& other);
-  DcmTag& operator=(const DcmTag& other);
-  DcmTag(DcmTag&&) noexcept = default;
-  DcmTag& operator=(DcmTag&&) noexcept = default;
+  DcmTag(const DcmTag &other);
+  DcmTag &operator=(const DcmTag &other);
+  DcmTag(DcmTag &&) noexcept = default;
+  DcmTag &operator=(DcmTag &&) noexcept = default;
   virtual ~DcmTag();
 
   uint16_t Group = 0;
@@ -64,9 +63,7 @@ public:
   // The value bytes (empty when there is no Data).
   std::span<const uint8_t> Value() const;
   bool HasData() const { return Data != nullptr; }
-  bool Is(uint16_t group, uint16_t element) const {
-    return Group == group && Element == element;
-  }
+  bool Is(uint16_t group, uint16_t element) const { return Group == group && Element == element; }
   bool UndefinedLength() const { return Length == kUndefinedLength; }
 
   // 0 unless Length is 2; otherwise the value in the element's byte order.
@@ -87,16 +84,16 @@ public:
   // Makes this element a sequence (or an item when group is FFFE) whose
   // value is the encoding of source's elements (source's Explicit flag and
   // byte order). source is not changed.
-  void SetObj(uint16_t group, uint16_t element, const DcmObj& source);
+  void SetObj(uint16_t group, uint16_t element, const DcmObj &source);
   // Decodes the value bytes as elements (little-endian, target's Explicit
   // flag) and appends them to target. Decodes nothing when the element is
   // nested too deeply (logged).
-  void GetObj(DcmObj& target) const;
+  void GetObj(DcmObj &target) const;
 
   // Deepest nesting GetObj decodes.
   static constexpr uint16_t kMaxNesting = 64;
 
 private:
-  void SetValue(uint32_t length, const void* bytes);
+  void SetValue(uint32_t length, const void *bytes);
   void SetVR(std::string_view vr);
 };

@@ -37,17 +37,18 @@ static_assert(SortedWithoutDuplicates(), "data_dictionary.inc must be sorted by 
 
 } // namespace
 
-const DictStruct* FindDictEntry(uint16_t group, uint16_t element) {
+const DictStruct *FindDictEntry(uint16_t group, uint16_t element) {
   const uint32_t key = Key(group, element);
-  auto it = std::lower_bound(std::begin(kDictionary), std::end(kDictionary), key,
-                             [](const DictStruct& e, uint32_t k) { return Key(e.group, e.element) < k; });
+  auto it =
+      std::lower_bound(std::begin(kDictionary), std::end(kDictionary), key,
+                       [](const DictStruct &e, uint32_t k) { return Key(e.group, e.element) < k; });
   if (it == std::end(kDictionary) || Key(it->group, it->element) != key)
     return nullptr;
   return it;
 }
 
-std::string UIDName(const std::string& uid) {
-  for (const auto& entry : kUIDNames)
+std::string UIDName(const std::string &uid) {
+  for (const auto &entry : kUIDNames)
     if (entry.uid == uid)
       return std::string(entry.name);
   return {};

@@ -7,13 +7,13 @@
 struct DictStruct {
   uint16_t group;
   uint16_t element;
-  const char* vr;          // one VR; "DL" for items and delimiters
-  const char* description; // retired elements end in " (RET)"
+  const char *vr;          // one VR; "DL" for items and delimiters
+  const char *description; // retired elements end in " (RET)"
 };
 
 // The entry of the tag, or null. No repeating-group matching: only the first
 // group of the curve (5000) and overlay (6000) groups is in the table.
-const DictStruct* FindDictEntry(uint16_t group, uint16_t element);
+const DictStruct *FindDictEntry(uint16_t group, uint16_t element);
 
 // The readable name of a UID (whole-text match), or an empty text.
-std::string UIDName(const std::string& uid);
+std::string UIDName(const std::string &uid);

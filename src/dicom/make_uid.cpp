@@ -25,7 +25,7 @@ std::string_view Tail(std::string_view text, size_t n) {
 
 // Replaces every character that is neither a digit nor '.' by the digit of its
 // code modulo 9, and a '0' right after a '.' by '1' (no leading zeros).
-void MakeValidUID(std::string& uid) {
+void MakeValidUID(std::string &uid) {
   for (size_t i = 0; i < uid.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(uid[i]);
     if (c != '.' && (c < '0' || c > '9'))
@@ -45,7 +45,7 @@ uint64_t Fnv1a(std::string_view text) {
 }
 
 std::string MachineText() {
-  for (const char* path : {"/etc/machine-id", "/var/lib/dbus/machine-id"}) {
+  for (const char *path : {"/etc/machine-id", "/var/lib/dbus/machine-id"}) {
     std::ifstream in(path);
     std::string id;
     if (in && std::getline(in, id) && !Trim(id).empty())
@@ -58,9 +58,9 @@ std::string MachineText() {
 
 } // namespace
 
-std::string MakeUID(const std::string& installationId, const std::string& partA,
-                    const std::string& partB, const std::string& date, const std::string& time,
-                    const std::string& installationNumber) {
+std::string MakeUID(const std::string &installationId, const std::string &partA,
+                    const std::string &partB, const std::string &date, const std::string &time,
+                    const std::string &installationNumber) {
   std::string uid = std::string(kImplementationUIDRoot) + ".";
   uid += installationNumber;
   uid += installationId.size() < 9 ? Trim(installationId) : Trim(Tail(installationId, 8));

@@ -12,19 +12,19 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes Encode(const DcmTag& tag, bool explicitVR, bool bigEndian = false) {
+Bytes Encode(const DcmTag &tag, bool explicitVR, bool bigEndian = false) {
   BufData buf(bigEndian);
   buf.WriteTag(tag, explicitVR);
   return buf.Bytes();
 }
 
-bool Decode(const Bytes& bytes, DcmObj& obj) {
+bool Decode(const Bytes &bytes, DcmObj &obj) {
   BufData buf(false);
   buf.Assign(bytes);
   return buf.ReadObj(obj);
 }
 
-Bytes operator+(Bytes a, const Bytes& b) {
+Bytes operator+(Bytes a, const Bytes &b) {
   a.insert(a.end(), b.begin(), b.end());
   return a;
 }
@@ -47,9 +47,10 @@ TEST(BufData, ExplicitLengthForms) {
        {0x08, 0x00, 0x19, 0x01, 'U', 'C', 0, 0, 4, 0, 0, 0}},
       // Commands and items carry no VR in explicit VR.
       {DcmTag(0x0000, 0x0100, (unsigned short)1), {0x00, 0x00, 0x00, 0x01, 2, 0, 0, 0}},
-      {DcmTag(0xFFFE, 0xE000, kUndefinedLength, nullptr), {0xFE, 0xFF, 0x00, 0xE0, 0xFF, 0xFF, 0xFF, 0xFF}},
+      {DcmTag(0xFFFE, 0xE000, kUndefinedLength, nullptr),
+       {0xFE, 0xFF, 0x00, 0xE0, 0xFF, 0xFF, 0xFF, 0xFF}},
   };
-  for (const auto& c : cases) {
+  for (const auto &c : cases) {
     SCOPED_TRACE(c.tag.Format());
     const Bytes encoded = Encode(c.tag, true);
     ASSERT_GE(encoded.size(), c.header.size());
@@ -60,7 +61,7 @@ TEST(BufData, ExplicitLengthForms) {
     obj.Explicit = true;
     ASSERT_TRUE(Decode(encoded, obj));
     ASSERT_EQ(obj.Count(), 1);
-    const DcmTag& back = *obj.GetTag(0);
+    const DcmTag &back = *obj.GetTag(0);
     EXPECT_EQ(back.Group, c.tag.Group);
     EXPECT_EQ(back.Element, c.tag.Element);
     EXPECT_EQ(back.Length, c.tag.Length);
@@ -87,7 +88,8 @@ TEST(BufData, ImplicitHeadersAndBigEndianNumbers) {
   EXPECT_TRUE(obj.GetTag(0)->BigEndian);
   EXPECT_EQ(obj.GetUShort(0x0028, 0x0010), 512);
   EXPECT_EQ(Encode(*obj.GetTag(0), true, true), in.Bytes());
-  EXPECT_EQ(Encode(*obj.GetTag(0), true, false), (Bytes{0x28, 0x00, 0x10, 0x00, 'U', 'S', 2, 0, 0x00, 0x02}));
+  EXPECT_EQ(Encode(*obj.GetTag(0), true, false),
+            (Bytes{0x28, 0x00, 0x10, 0x00, 'U', 'S', 2, 0, 0x00, 0x02}));
 }
 
 TEST(BufData, OversizedShortValueIsWrittenAsUN) {
@@ -117,7 +119,8 @@ TEST(BufData, ReadObjStreamRules) {
   // undefined one.
   DcmObj implicit;
   const Bytes privateValue = Encode(DcmTag(0x0019, 0x1001, 2, "ab", "UN"), false);
-  const Bytes privateSequence = Encode(DcmTag(0x0019, 0x1002, kUndefinedLength, nullptr, "UN"), false);
+  const Bytes privateSequence =
+      Encode(DcmTag(0x0019, 0x1002, kUndefinedLength, nullptr, "UN"), false);
   const Bytes end = Encode(DcmTag(0xFFFE, 0xE0DD, 0, nullptr), false);
   ASSERT_TRUE(Decode(privateValue + privateSequence + end, implicit));
   ASSERT_EQ(implicit.Count(), 3);
@@ -165,7 +168,7 @@ TEST(BufData, LengthsNeverReachBeyondTheStream) {
                            "count=12, tag->length=4294967280"));
 
   // Headers cut short fail the read.
-  for (const Bytes& cut : {Bytes{0x10, 0x00, 0x10}, Bytes{0x10, 0x00, 0x10, 0x00, 'O', 'B', 0}}) {
+  for (const Bytes &cut : {Bytes{0x10, 0x00, 0x10}, Bytes{0x10, 0x00, 0x10, 0x00, 'O', 'B', 0}}) {
     DcmObj shortHeader;
     shortHeader.Explicit = true;
     EXPECT_FALSE(Decode(cut, shortHeader));
@@ -177,7 +180,8 @@ TEST(BufData, LengthsNeverReachBeyondTheStream) {
                           Bytes{0x10, 0x00, 0x10, 0x00, 'O', 'B', 0, 0},
                       partial));
   EXPECT_EQ(partial.Count(), 1) << "elements before the failure are kept";
-  EXPECT_TRUE(log.Contains("ERROR: BufData::ReadTag, (0010,0010) tag->length=0, MS Size=18, MS Pos=16"));
+  EXPECT_TRUE(
+      log.Contains("ERROR: BufData::ReadTag, (0010,0010) tag->length=0, MS Size=18, MS Pos=16"));
 }
 
 TEST(BufData, UnbalancedDelimitersDecodeFlat) {
@@ -219,7 +223,8 @@ TEST(BufData, WritesDicomFiles) {
   const size_t firstDataElement = bytes.find(std::string("\x08\x00\x16\x00UI", 6));
   ASSERT_NE(firstDataElement, std::string::npos);
   EXPECT_EQ(groupLength, firstDataElement - 144);
-  EXPECT_EQ(bytes.substr(144, 14), std::string("\x02\x00\x01\x00OB\x00\x00\x02\x00\x00\x00\x00\x01", 14));
+  EXPECT_EQ(bytes.substr(144, 14),
+            std::string("\x02\x00\x01\x00OB\x00\x00\x02\x00\x00\x00\x00\x01", 14));
   EXPECT_NE(bytes.find(std::string("1.2.840.10008.1.2.1\0", 20)), std::string::npos);
   EXPECT_NE(bytes.find(std::string("\x13\x00SH\x08\x00Veltrano", 14)), std::string::npos);
   EXPECT_NE(bytes.find("2.25.323794931697563438681544.999"), std::string::npos);

@@ -9,13 +9,13 @@
 
 namespace {
 
-std::string Bytes(const DcmTag& tag) {
+std::string Bytes(const DcmTag &tag) {
   auto value = tag.Value();
-  return std::string(reinterpret_cast<const char*>(value.data()), value.size());
+  return std::string(reinterpret_cast<const char *>(value.data()), value.size());
 }
 
 // A sequence element of undefined length with one item holding inner.
-void AddUndefinedSequence(DcmObj& obj, uint16_t group, uint16_t element, DcmTag* inner) {
+void AddUndefinedSequence(DcmObj &obj, uint16_t group, uint16_t element, DcmTag *inner) {
   obj.Add(new DcmTag(group, element, kUndefinedLength, nullptr, "SQ"));
   obj.Add(new DcmTag(0xFFFE, 0xE000, kUndefinedLength, nullptr));
   obj.Add(inner);
@@ -40,7 +40,7 @@ TEST(DcmTag, ConstructorsPadOddValuesByVR) {
       {DcmTag(0x0000, 0x0000, uint32_t(0x04030201)), "UL", "\x01\x02\x03\x04"},
       {DcmTag(0x0010, 0x0010, std::string_view("A"), "LO"), "LO", "A "},
   };
-  for (const auto& c : cases) {
+  for (const auto &c : cases) {
     SCOPED_TRACE(c.tag.Format());
     EXPECT_EQ(c.tag.VR, c.vr);
     EXPECT_EQ(c.tag.Length, c.bytes.size());
@@ -71,12 +71,12 @@ TEST(DcmTag, GettersReadValues) {
   EXPECT_EQ(DcmTag(0x0008, 0x0018, sizeof padded - 1, padded).GetString(), "1.2.3");
 
   struct FloatCase {
-    const char* text;
+    const char *text;
     float value;
   };
-  for (const auto& c : {FloatCase{"1.5\\2.0", 1.5f}, FloatCase{"  -2.25 ", -2.25f},
-                        FloatCase{"+3e2", 300.0f}, FloatCase{"abc", 0.0f},
-                        FloatCase{"7mm", 7.0f}, FloatCase{"", 0.0f}}) {
+  for (const auto &c :
+       {FloatCase{"1.5\\2.0", 1.5f}, FloatCase{"  -2.25 ", -2.25f}, FloatCase{"+3e2", 300.0f},
+        FloatCase{"abc", 0.0f}, FloatCase{"7mm", 7.0f}, FloatCase{"", 0.0f}}) {
     SCOPED_TRACE(c.text);
     EXPECT_FLOAT_EQ(DcmTag(0x0018, 0x0050, std::string_view(c.text)).GetFloat(), c.value);
   }
@@ -88,9 +88,9 @@ TEST(DcmTag, FormatLines) {
   EXPECT_EQ(DcmTag(0x0002, 0x0010, std::string_view("1.2.840.10008.1.2")).Format(),
             "(0002,0010), 18, UI, Transfer Syntax UID: 1.2.840.10008.1.2 "
             "(Little Endian Implicit VR) ");
-  EXPECT_EQ(DcmTag(0x0028, 0x0010, (unsigned short)512).Format(),
-            "(0028,0010),  2, US, Rows: 512");
-  EXPECT_EQ(DcmTag(0x0019, 0x0010, std::string_view("ab")).Format(), "(0019,0010),  2, UN, *** Unidentified ***: ab");
+  EXPECT_EQ(DcmTag(0x0028, 0x0010, (unsigned short)512).Format(), "(0028,0010),  2, US, Rows: 512");
+  EXPECT_EQ(DcmTag(0x0019, 0x0010, std::string_view("ab")).Format(),
+            "(0019,0010),  2, UN, *** Unidentified ***: ab");
   EXPECT_EQ(DcmTag(0x0008, 0x1140, kUndefinedLength, nullptr).Format(),
             "(0008,1140), -1, SQ, Referenced Image Sequence: ");
   const std::string large(300, 'x');
@@ -100,7 +100,8 @@ TEST(DcmTag, FormatLines) {
   EXPECT_EQ(DcmTag(0x0028, 0x1101, 6, six).Format(),
             "(0028,1101),  6, SS, Red Palette Color Lookup Table Descriptor: Vector!!");
   const double d = 2.5;
-  EXPECT_EQ(DcmTag(0x0018, 0x9087, 8, &d).Format(), "(0018,9087),  8, FD, Diffusion b-value:  2.50");
+  EXPECT_EQ(DcmTag(0x0018, 0x9087, 8, &d).Format(),
+            "(0018,9087),  8, FD, Diffusion b-value:  2.50");
   // A text value without 0x00 ends at its length.
   EXPECT_EQ(DcmTag(0x0010, 0x0020, std::string_view("ID12")).Format(),
             "(0010,0020),  4, LO, Patient ID: ID12");
@@ -179,7 +180,7 @@ TEST(DcmObj, InsertSkipsSequenceContent) {
 
 TEST(DcmObj, DumpLooksUpCommandVRs) {
   DcmObj obj;
-  auto* command = new DcmTag(0x0000, 0x0100, (unsigned short)0x0030);
+  auto *command = new DcmTag(0x0000, 0x0100, (unsigned short)0x0030);
   command->VR.clear();
   obj.Add(command);
   obj.AddString(0x0008, 0x0060, "CT");

@@ -8,8 +8,8 @@
 TEST(Dictionary, LooksUpTagsExactly) {
   struct Case {
     uint16_t group, element;
-    const char* vr;
-    const char* name;
+    const char *vr;
+    const char *name;
   };
   const Case cases[] = {
       {0x0000, 0x0000, "UL", "Group Length"},
@@ -28,9 +28,9 @@ TEST(Dictionary, LooksUpTagsExactly) {
       {0xFFFE, 0xE0DD, "DL", "Sequence Delimitation Item"},
       {0x0008, 0x0010, "SH", "Recognition Code (RET)"},
   };
-  for (const auto& c : cases) {
+  for (const auto &c : cases) {
     SCOPED_TRACE(c.name);
-    const DictStruct* entry = FindDictEntry(c.group, c.element);
+    const DictStruct *entry = FindDictEntry(c.group, c.element);
     ASSERT_NE(entry, nullptr);
     EXPECT_STREQ(entry->vr, c.vr);
     EXPECT_STREQ(entry->description, c.name);
@@ -64,16 +64,15 @@ TEST(MakeUID, BuildsFromItsParts) {
   EXPECT_EQ(MakeUID("9912345678", "ABCDE1234", "99887", "20261231", "235959", "10"),
             root + ".1012345678.98871234.2612312359");
   // Letters become digits (code mod 9), and no component starts with 0.
-  EXPECT_EQ(MakeUID("A", "05", "", "20260102", "030405", "0"),
-            root + ".12.15.2601020304");
+  EXPECT_EQ(MakeUID("A", "05", "", "20260102", "030405", "0"), root + ".12.15.2601020304");
   // Short parts are trimmed, but a short part B is taken as it is.
-  EXPECT_EQ(MakeUID(" 42 ", " 7 ", "1 2", "20260102", "030405", "3"),
-            root + ".342.152" "7.2601020304");
+  EXPECT_EQ(MakeUID(" 42 ", " 7 ", "1 2", "20260102", "030405", "3"), root + ".342.152"
+                                                                             "7.2601020304");
   // Same inputs within the same minute give the same UID.
   EXPECT_EQ(MakeUID("1", "2", "3", "20260102", "030405", "1"),
             MakeUID("1", "2", "3", "20260102", "030459", "1"));
-  const std::string uid = MakeUID(InstallationId(), "111", "", "20260102", "030405",
-                                  InstallationNumber());
+  const std::string uid =
+      MakeUID(InstallationId(), "111", "", "20260102", "030405", InstallationNumber());
   EXPECT_LE(uid.size(), 64u);
   EXPECT_EQ(uid.find_first_not_of("0123456789."), std::string::npos);
 }

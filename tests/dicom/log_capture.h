@@ -9,14 +9,14 @@ class LogCapture {
 public:
   LogCapture() {
     SetLogTarget("", "dicom tests", "");
-    SetLogEchoSink([this](const std::string& line) { lines.push_back(line); });
+    SetLogEchoSink([this](const std::string &line) { lines.push_back(line); });
   }
   ~LogCapture() {
     SetLogEchoSink({});
     CloseLog();
   }
-  bool Contains(const std::string& text) const {
-    for (const auto& line : lines)
+  bool Contains(const std::string &text) const {
+    for (const auto &line : lines)
       if (line.find(text) != std::string::npos)
         return true;
     return false;
