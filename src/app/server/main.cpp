@@ -2,10 +2,12 @@
 // Every log line is echoed to stderr; SIGTERM or SIGINT closes it in order.
 #include <csignal>
 
+#include "frame/configuration.h"
 #include "frame/event_log.h"
 #include "frame/program_folder.h"
 #include "frame/server_frame.h"
 #include "frame/stderr_echo.h"
+#include "print/listener.h"
 #include "rules/printing_rule.h"
 
 int main() {
@@ -26,6 +28,8 @@ int main() {
   frame.AddStartStep(
       StartStep::LoadRules, [] { LoadRules(ProcessPrintingRules(), RulesFilePath()); },
       [] { ProcessPrintingRules().Clear(); });
+  frame.AddStartStep(
+      StartStep::StartListener, [] { StartListener(CurrentConfiguration()->Port); }, StopListener);
   frame.StartServer();
 
   TimerThread timer(frame.TimerInterval(), [&frame] { return frame.Timer1Timer(); });
