@@ -3,7 +3,6 @@
 #include <memory>
 
 #include "dicom/dcm_obj.h"
-#include "dicom/dimse_command.h"
 #include "dicom/transfer_syntax.h"
 #include "frame/event_log.h"
 #include "net/dimse_messages.h"
@@ -15,6 +14,15 @@ std::string PaddedTitle(const std::string& title) {
   std::string padded = title.substr(0, 16);
   padded.resize(16, ' ');
   return padded;
+}
+
+// Sequences and items of defined length keep their content encoded in the data
+// set's own transfer syntax.
+bool HoldsEncodedItems(const DcmObj& dataSet) {
+  for (const auto& tag : dataSet.Tags)
+    if (tag->HasData() && (tag->VR == "SQ" || tag->Is(0xFFFE, 0xE000)))
+      return true;
+  return false;
 }
 
 } // namespace
@@ -51,10 +59,19 @@ int WriteStoreRQ(PDU_Service& pdu, DcmObj& dataSet, const std::string& sopClassU
   std::string negotiated;
   if (!pdu.GetTransferSyntaxUID(pdu.pdata.PresentationContextID, negotiated))
     return -2;
-  if (negotiated != dataSet.TransferSyntax && !IsImageStorageSOPClass(sopClassUID) &&
-      negotiated == ts::ImplicitLittleEndian && dataSet.TransferSyntax == ts::ExplicitLittleEndian) {
+  // Explicit and implicit VR little endian differ only in the element headers,
+  // which the codec writes from the data set's flags: switching them converts,
+  // unless items are kept as encoded bytes.
+  if (negotiated == ts::ImplicitLittleEndian &&
+      dataSet.TransferSyntax == ts::ExplicitLittleEndian && !HoldsEncodedItems(dataSet)) {
     dataSet.TransferSyntax = ts::ImplicitLittleEndian;
     dataSet.Explicit = false;
+  }
+  // Any other mismatch would reach the peer in an encoding it did not agree to.
+  if (negotiated != dataSet.TransferSyntax) {
+    WriteLog("ERROR, WriteStoreRQ, data set in " + dataSet.TransferSyntax +
+             " cannot be sent on a context of " + negotiated);
+    return -3;
   }
   return CStore::WriteRQ(pdu, &dataSet, sopClassUID) ? 0 : -4;
 }

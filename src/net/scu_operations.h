@@ -14,5 +14,7 @@ bool OpenAssociation(PDU_Service& pdu, const std::string& callingAE, const std::
                      const std::string& transferSyntaxB, unsigned timeoutSeconds);
 
 // 0 on success, -1 no presentation context, -2 its transfer syntax unknown,
-// -4 the request could not be written.
+// -3 the data set's transfer syntax differs from the negotiated one and cannot
+// be converted (only explicit to implicit VR little endian is), -4 the request
+// could not be written.
 int WriteStoreRQ(PDU_Service& pdu, DcmObj& dataSet, const std::string& sopClassUID);

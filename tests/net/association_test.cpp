@@ -314,3 +314,28 @@ TEST(Dimse, EchoAndStoreThroughATestSCP) {
   EXPECT_EQ(scp.commandFields(), std::vector<uint16_t>{dimse::C_STORE_RQ});
   EXPECT_EQ(scp.storedBytes(), 39992u);
 }
+
+TEST(Dimse, StoreConvertsExplicitToImplicitAndRefusesOtherMismatches) {
+  LogCapture log;
+  TestSCP scp({"1.2.840.10008.1.2"});
+  PDU_Service scu;
+  ASSERT_TRUE(OpenAssociation(scu, "CORVANEL", "SCP", "127.0.0.1", std::to_string(scp.port()),
+                              "1.2.840.10008.5.1.4.1.1.7", "1.2.840.10008.1.2.4.50",
+                              "1.2.840.10008.1.2.1", 5));
+  DcmObj explicitImage = DataSetOfSize(1000);
+  explicitImage.TransferSyntax = "1.2.840.10008.1.2.1";
+  explicitImage.Explicit = true;
+  explicitImage.AddString(0x0008, 0x0018, "1.2.3.5");
+  EXPECT_EQ(WriteStoreRQ(scu, explicitImage, "1.2.840.10008.5.1.4.1.1.7"), 0);
+  EXPECT_EQ(CStore::ReadRSP(scu), 0);
+  EXPECT_FALSE(explicitImage.Explicit);
+
+  DcmObj jpegImage = DataSetOfSize(1000);
+  jpegImage.TransferSyntax = "1.2.840.10008.1.2.4.50";
+  jpegImage.Explicit = true;
+  EXPECT_EQ(WriteStoreRQ(scu, jpegImage, "1.2.840.10008.5.1.4.1.1.7"), -3);
+  EXPECT_TRUE(log.Contains("ERROR, WriteStoreRQ, data set in 1.2.840.10008.1.2.4.50 cannot be "
+                           "sent on a context of 1.2.840.10008.1.2"));
+  scu.Release();
+  EXPECT_EQ(scp.storedBytes(), 992u);
+}
