@@ -6,6 +6,7 @@
 #include "dicom/dcm_obj.h"
 #include "frame/date_time.h"
 #include "frame/event_log.h"
+#include "print/dataset_walk.h"
 #include "print/requested_uid.h"
 #include "print/uid_counter.h"
 
@@ -44,28 +45,23 @@ std::unique_ptr<DcmTag> Delimiter(uint16_t element) {
   return tag;
 }
 
-// The position of the first top-level element with the tag, or -1.
-int TopLevelPosition(const DcmObj& dataset, uint16_t group, uint16_t element) {
-  int level = 0;
-  for (int i = 0; i < dataset.Count(); ++i) {
-    const DcmTag* tag = dataset.GetTag(i);
-    if (level == 0 && tag->Is(group, element)) return i;
-    if (tag->UndefinedLength() && (tag->VR == "SQ" || tag->Is(0xFFFE, 0xE000) ||
-                                   tag->Is(0x7FE0, 0x0010)))
-      ++level;
-    if ((tag->Is(0xFFFE, 0xE00D) || tag->Is(0xFFFE, 0xE0DD)) && level > 0) --level;
-  }
-  return -1;
-}
-
-// Adds the Referenced Image Box Sequence (2010,0510) at its tag position, of
-// undefined length, with one undefined-length item per image box directly after it.
+// Adds the Referenced Image Box Sequence (2010,0510) at its tag position among
+// the top-level elements, of undefined length, with one undefined-length item
+// per image box directly after it.
 void AddReferencedImageBoxes(DcmObj& dataset, const std::string& sopClassUID,
                              const std::vector<std::unique_ptr<ImageBox>>& imageBoxes) {
-  dataset.Insert(std::make_unique<DcmTag>(0x2010, 0x0510, kUndefinedLength, nullptr, "SQ"));
-  int position = TopLevelPosition(dataset, 0x2010, 0x0510);
-  if (position < 0) position = dataset.Count() - 1;
+  // Placed by a walk of our own: the data set's Insert never places an element
+  // before a sequence of undefined length, such as a Referenced Presentation
+  // LUT Sequence (2050,0500) sent by dcmjs-dimse.
+  bool existing = false;
+  const int position = TopLevelPosition(dataset, 0x2010, 0x0510, existing);
+  if (existing) { // sent by the SCU: replaced, with its items
+    const int last = OpensNesting(*dataset.GetTag(position)) ? ClosingPosition(dataset, position)
+                                                             : position;
+    dataset.Tags.erase(dataset.Tags.begin() + position, dataset.Tags.begin() + last + 1);
+  }
   std::vector<std::unique_ptr<DcmTag>> items;
+  items.push_back(std::make_unique<DcmTag>(0x2010, 0x0510, kUndefinedLength, nullptr, "SQ"));
   for (const auto& imageBox : imageBoxes) {
     auto item = std::make_unique<DcmTag>(0xFFFE, 0xE000, kUndefinedLength, nullptr, "");
     item->VR.clear();
@@ -76,7 +72,7 @@ void AddReferencedImageBoxes(DcmObj& dataset, const std::string& sopClassUID,
     items.push_back(Delimiter(0xE00D));
   }
   items.push_back(Delimiter(0xE0DD));
-  auto at = dataset.Tags.begin() + position + 1;
+  auto at = dataset.Tags.begin() + position;
   dataset.Tags.insert(at, std::make_move_iterator(items.begin()),
                       std::make_move_iterator(items.end()));
 }

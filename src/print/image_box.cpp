@@ -4,27 +4,10 @@
 
 #include "dicom/dcm_obj.h"
 #include "frame/event_log.h"
+#include "print/dataset_walk.h"
 #include "print/presentation_lut.h"
 
 namespace {
-
-// An element of undefined length that later entries close with a sequence
-// delimitation item: a sequence, or encapsulated pixel data.
-bool OpensNesting(const DcmTag& tag) {
-  return tag.UndefinedLength() && tag.Group != 0xFFFE;
-}
-
-// The position of the sequence delimitation that closes the undefined-length
-// element at position, or the last position when it is missing.
-int ClosingPosition(const DcmObj& dataset, int position) {
-  int depth = 0;
-  for (int i = position; i < dataset.Count(); ++i) {
-    const DcmTag& tag = *dataset.GetTag(i);
-    if (OpensNesting(tag)) ++depth;
-    if (tag.Is(0xFFFE, 0xE0DD) && --depth == 0) return i;
-  }
-  return dataset.Count() - 1;
-}
 
 bool IsColorInterpretation(const std::string& photometric) {
   return photometric == "RGB" || photometric == "YBR_FULL" || photometric == "YBR_FULL_422";
