@@ -15,6 +15,8 @@ bool IsBlank(uint8_t c) { return c <= 0x20; }
 
 // The value bytes up to the first 0x00 byte.
 std::string_view ValueText(std::span<const uint8_t> value) {
+  if (value.empty())
+    return {};
   const auto *chars = reinterpret_cast<const char *>(value.data());
   const void *nul = std::memchr(chars, 0, value.size());
   return {chars, nul ? static_cast<size_t>(static_cast<const char *>(nul) - chars) : value.size()};
