@@ -10,8 +10,16 @@
 
 namespace {
 
+// NaN (a window text such as "nan") gives 0.
 inline uint8_t Clamp255(double value) {
-  return static_cast<uint8_t>(value < 0 ? 0 : value > 255 ? 255 : value);
+  if (!(value >= 0)) return 0;
+  return static_cast<uint8_t>(value > 255 ? 255 : value);
+}
+
+// std::trunc without the library call: doubles beyond 2^52 hold no fraction.
+inline double TruncTowardZero(double value) {
+  return value > -4.5e15 && value < 4.5e15 ? static_cast<double>(static_cast<int64_t>(value))
+                                           : value;
 }
 
 inline uint8_t Clamp255(int value) {
@@ -140,8 +148,8 @@ uint16_t ImageBox::TakePixels(const uint8_t* value, std::size_t length) {
     for (std::size_t k = 0; k < present; ++k) {
       const uint16_t raw = Sample16(value, k);
       const int v = isSigned ? static_cast<int16_t>(raw) : raw;
-      const double m = std::trunc(intercept + slope * v);
-      const uint8_t g = Clamp255(std::trunc((m - center) * 255 / width + 127));
+      const double m = TruncTowardZero(intercept + slope * v);
+      const uint8_t g = Clamp255(TruncTowardZero((m - center) * 255 / width + 127));
       out[k] = Invert ? static_cast<uint8_t>(255 - g) : g;
     }
   } else {
