@@ -66,14 +66,16 @@ void BufData::Assign(const void *bytes, size_t count) {
 void BufData::Write(const void *bytes, size_t count) {
   const auto *first = static_cast<const uint8_t *>(bytes);
   const size_t overwrite = std::min(count, stream_.size() - pos_);
-  std::memcpy(stream_.data() + pos_, first, overwrite);
+  if (overwrite > 0)
+    std::memcpy(stream_.data() + pos_, first, overwrite);
   stream_.insert(stream_.end(), first + overwrite, first + count);
   pos_ += count;
 }
 
 size_t BufData::Read(void *bytes, size_t count) {
   const size_t n = std::min(count, Remaining());
-  std::memcpy(bytes, stream_.data() + pos_, n);
+  if (n > 0)
+    std::memcpy(bytes, stream_.data() + pos_, n);
   pos_ += n;
   return n;
 }

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <regex>
 #include <sstream>
 
 #include "dicom/buf_data.h"
@@ -37,22 +36,29 @@ std::ostream &operator<<(std::ostream &out, const Listed &e) {
 // Parses "(0010,0010) PN [DOE^JOHN]   # 8, 1 PatientName" lines; items and
 // delimiters keep their VR "na" and length -1 when undefined.
 std::vector<Listed> ParseDcmdump(const std::string &text, bool skipMeta) {
-  static const std::regex line(
-      R"(^\s*\(([0-9a-f]{4},[0-9a-f]{4})\) (\w\w) (.*?)\s*#\s*(\d+|u/l),)");
   std::vector<Listed> elements;
   std::istringstream in(text);
   for (std::string l; std::getline(in, l);) {
-    std::smatch m;
-    if (!std::regex_search(l, m, line))
+    const size_t open = l.find_first_not_of(' ');
+    const size_t hash = l.rfind(" # ");
+    if (open == std::string::npos || l[open] != '(' || l.size() < open + 16 ||
+        l[open + 10] != ')' || hash == std::string::npos)
       continue;
-    if (skipMeta && m[1].str().starts_with("0002"))
+    Listed e;
+    e.tag = l.substr(open + 1, 9);
+    e.vr = l.substr(open + 12, 2);
+    if (skipMeta && e.tag.starts_with("0002"))
       continue;
-    std::string value = m[3];
-    if (value.size() >= 2 && value.front() == '[' && value.back() == ']')
-      value = value.substr(1, value.size() - 2);
-    if (value.starts_with("("))
-      value.clear(); // "(Sequence with ...)", "(Item with ...)", "(no value available)"
-    elements.push_back({m[1], m[2], value, m[4] == "u/l" ? -1 : std::stol(m[4])});
+    e.value = l.substr(open + 15, hash - (open + 15));
+    while (!e.value.empty() && e.value.back() == ' ')
+      e.value.pop_back();
+    if (e.value.size() >= 2 && e.value.front() == '[' && e.value.back() == ']')
+      e.value = e.value.substr(1, e.value.size() - 2);
+    if (e.value.starts_with("("))
+      e.value.clear(); // "(Sequence with ...)", "(Item with ...)", "(no value available)"
+    const std::string length = l.substr(l.find_first_not_of(' ', hash + 2));
+    e.length = length.starts_with("u/l") ? -1 : std::stol(length);
+    elements.push_back(e);
   }
   return elements;
 }
