@@ -7,6 +7,7 @@
 
 #include "frame/event_log.h"
 #include "print/film_box.h"
+#include "render/fit_sampler.h"
 #include "render/image_adjustments.h"
 #include "render/text_label.h"
 
@@ -160,9 +161,10 @@ bool InitPrint(FilmBox& filmBox, const FilmComposition& composition, int hdpi, i
   const float gamma = RuleGamma(filmBox);
   if (!GammaUsable(filmBox, gamma)) return false;
   const ToneTable table = BuildToneTable(gamma, RuleValue(filmBox.ContrastIndex));
+  uint8_t lut[256];
+  for (int i = 0; i < 256; ++i) lut[i] = static_cast<uint8_t>(table[i]);
   const int saturation = RuleValue(filmBox.SaturationIndex);
   const bool white = composition.empty == kWhite;
-  std::vector<uint8_t> buf;
 
   for (size_t i = 0; i < filmBox.ImageBoxes.size(); ++i) {
     ImageBox& box = *filmBox.ImageBoxes[i];
@@ -188,9 +190,10 @@ bool InitPrint(FilmBox& filmBox, const FilmComposition& composition, int hdpi, i
     }
     box.Raster = NewRaster(box.IsRGB, w, h, composition.empty);
     if (box.Raster.Empty()) continue;
-    FitIntoBuffer(box, w, h, white, buf);
     LogInfo(white ? "INFO, EmptyImageColor=clWhite" : "INFO, EmptyImageColor=clBlack");
-    ApplyToneTable(buf.data(), table, box.Raster);
+    // Each fitted row goes through the tone table as it is made.
+    FitSampler sampler(box.Pixels.data(), box.Columns, box.Rows, w, h, box.IsRGB, white ? 255 : 0);
+    for (int y = 0; y < h; ++y) sampler.Row(y, box.Raster.Row(y), lut, true);
     if (box.IsRGB && saturation != 0) AdjustSaturation(box.Raster, saturation);
     if (filmBox.FilterIndex == 1) Sharpen(box.Raster);
     if (filmBox.FilterIndex == 2) Smooth(box.Raster);

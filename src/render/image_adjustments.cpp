@@ -5,6 +5,8 @@
 #include <cstring>
 #include <vector>
 
+#include "render/fit_sampler.h"
+
 ToneTable BuildToneTable(float gamma, int contrast) {
   ToneTable table{};
   const double exponent = 1.0 / static_cast<double>(gamma);
@@ -20,66 +22,17 @@ ToneTable BuildToneTable(float gamma, int contrast) {
 
 void FitResample(const uint8_t* src, int cols, int rows, uint8_t* buf, int w, int h, bool colour,
                  uint8_t fill) {
-  if (cols < 1 || rows < 1 || w < 1 || h < 1) return;
-  const int bpp = colour ? 3 : 1;
-  const float o = std::min(static_cast<float>(h) / rows, static_cast<float>(w) / cols);
-  int tx = 0, ty = 0;
-  if (static_cast<double>(cols) / rows < static_cast<double>(w) / h)
-    tx = static_cast<int>(w - cols * o) / 2;
-  else
-    ty = static_cast<int>(h - rows * o) / 2;
-
-  // The source column of every buffer column is the same on every row: work it
-  // out once (x0 < 0 marks a fill column).
-  const int jEnd = w - tx - 1;
-  std::vector<int> x0s(std::max(0, jEnd - tx));
-  std::vector<float> fxs(x0s.size());
-  for (int j = tx; j < jEnd; ++j) {
-    const float x = (j - tx) / o;
-    const bool inside = x > 0 && x < cols - 1;
-    x0s[j - tx] = inside ? static_cast<int>(x) : -1;
-    fxs[j - tx] = inside ? x - static_cast<int>(x) : 0.0f;
-  }
-
-  const size_t srcStride = static_cast<size_t>(cols) * bpp;
-  const size_t bufStride = static_cast<size_t>(w) * bpp;
-  for (int i = ty; i < h - ty - 1; ++i) {
-    uint8_t* out = buf + i * bufStride;
-    const float y = (i - ty) / o;
-    if (!(y > 0 && y < rows - 1)) {
-      std::memset(out, fill, bufStride);
-      continue;
-    }
-    const int y0 = static_cast<int>(y);
-    const double fy = y - y0;
-    const uint8_t* top = src + y0 * srcStride;
-    const uint8_t* bottom = top + srcStride;
-    for (int j = tx; j < jEnd; ++j) {
-      uint8_t* px = out + static_cast<size_t>(j) * bpp;
-      const int x0 = x0s[j - tx];
-      if (x0 < 0) {
-        std::memset(px, fill, bpp);
-        continue;
-      }
-      const double fx = fxs[j - tx];
-      const double fxy = fx * fy;
-      const double w00 = 1 - fx - fy + fxy, w10 = fx - fxy, w01 = fy - fxy;
-      const size_t at = static_cast<size_t>(x0) * bpp;
-      for (int k = 0; k < bpp; ++k) {
-        const size_t a = at + k;
-        px[k] = static_cast<uint8_t>(w00 * top[a] + w10 * top[a + bpp] + w01 * bottom[a] +
-                                     fxy * bottom[a + bpp]);
-      }
-    }
-  }
+  FitSampler sampler(src, cols, rows, w, h, colour, fill);
+  const size_t stride = static_cast<size_t>(w) * (colour ? 3 : 1);
+  for (int i = 0; i < h; ++i) sampler.Row(i, buf + i * stride, FitSampler::Identity());
 }
 
 void ApplyToneTable(const uint8_t* buf, const ToneTable& table, Raster& raster) {
   uint8_t lut[256];
   for (int i = 0; i < 256; ++i) lut[i] = static_cast<uint8_t>(table[i]);
   for (int y = 0; y < raster.height; ++y) {
-    uint8_t* out = raster.Row(y);
     const uint8_t* in = buf + static_cast<size_t>(y) * raster.Stride();
+    uint8_t* out = raster.Row(y);
     if (!raster.color) {
       for (int x = 0; x < raster.width; ++x) out[x] = lut[in[x]];
       continue;

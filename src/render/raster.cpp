@@ -21,13 +21,18 @@ Raster NewColorRaster(int width, int height, RGBColor colour) {
   raster.width = width;
   raster.height = height;
   raster.color = true;
-  raster.pixels.resize(static_cast<size_t>(width) * height * 3);
-  uint8_t* p = raster.pixels.data();
-  for (size_t i = 0, n = static_cast<size_t>(width) * height; i < n; ++i, p += 3) {
-    p[0] = colour.b;
-    p[1] = colour.g;
-    p[2] = colour.r;
+  if (colour.r == colour.g && colour.g == colour.b) {
+    raster.pixels.assign(static_cast<size_t>(width) * height * 3, colour.r);
+    return raster;
   }
+  raster.pixels.resize(static_cast<size_t>(width) * height * 3);
+  uint8_t* first = raster.Row(0);
+  for (int x = 0; x < width; ++x) {
+    first[3 * x] = colour.b;
+    first[3 * x + 1] = colour.g;
+    first[3 * x + 2] = colour.r;
+  }
+  for (int y = 1; y < height; ++y) std::copy_n(first, raster.Stride(), raster.Row(y));
   return raster;
 }
 

@@ -1,0 +1,32 @@
+#pragma once
+// The resampling behind FitResample, one buffer row at a time, so that film
+// composition can put each row through the tone table while it is in the
+// cache. Bilinear interpolation runs in two passes: down, between the two
+// source rows around the buffer row, then across that blended row.
+#include <cstdint>
+#include <vector>
+
+class FitSampler {
+public:
+  // src: cols x rows samples of 1 or 3 bytes (R, G, B); the target is w x h.
+  FitSampler(const uint8_t* src, int cols, int rows, int w, int h, bool colour, uint8_t fill);
+
+  // Writes buffer row i (w pixels), the image where it is sampled and fill
+  // elsewhere, every sample mapped through lut (256 entries). With swapRB a
+  // colour pixel is written B, G, R.
+  void Row(int i, uint8_t* out, const uint8_t* lut, bool swapRB = false);
+
+  // The identity table for Row.
+  static const uint8_t* Identity();
+
+private:
+  const uint8_t* src_;
+  int cols_, rows_, w_, h_, bpp_;
+  uint8_t fill_;
+  float scale_ = 1;
+  int tx_ = 0, ty_ = 0;
+  int first_ = 0;         // buffer columns [first_, first_ + x0_.size()) hold image samples
+  std::vector<int> x0_;   // per image column: offset of its left source sample
+  std::vector<float> fx_; // per image column: horizontal fraction
+  std::vector<float> blended_;
+};
