@@ -94,5 +94,3 @@ BENCHMARK_CAPTURE(ComposeFilm, Colour_14x17, ColourFilm)->Arg(0)->Arg(1)->Unit(b
 BENCHMARK_CAPTURE(EncodeFilm, Colour_14x17, ColourFilm)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-BENCHMARK_MAIN();
