@@ -8,14 +8,15 @@ AssociationGroup::~AssociationGroup() {
     close(token);
 }
 
-int AssociationGroup::Join(int handle) {
+bool AssociationGroup::Join(int handle, int& token) {
   std::lock_guard lock(mutex_);
+  token = -1;
   if (stopping_)
-    return -1;
-  int token = dup(handle);
+    return false;
+  token = dup(handle);
   if (token >= 0)
     tokens_.insert(token);
-  return token;
+  return true;
 }
 
 void AssociationGroup::Leave(int token) {

@@ -16,10 +16,11 @@ public:
   AssociationGroup(const AssociationGroup&) = delete;
   AssociationGroup& operator=(const AssociationGroup&) = delete;
 
-  // A worker starts serving handle. Returns a token for Leave (a duplicate of
-  // the handle, so that Stop never touches a number the worker has closed and
-  // the system has given to another file), or -1 while the group is stopping.
-  int Join(int handle);
+  // A worker starts serving handle; false while the group is stopping. token
+  // is a duplicate of the handle (so that Stop never touches a number the
+  // worker has closed and the system has given to another file), or -1 when no
+  // handle was left for it: the connection is served all the same.
+  bool Join(int handle, int& token);
   void Leave(int token);
   int Workers() const;
 

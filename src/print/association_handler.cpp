@@ -329,10 +329,9 @@ bool ChildThread::Start(std::unique_ptr<ChildThread> child) {
 }
 
 void ChildThread::Execute() {
-  const int token = group_->Join(socket);
-  if (token < 0) {
-    WriteLog("WARNING, Connection not served, Socket: " + std::to_string(socket));
-    close(socket);
+  int token = -1;
+  if (!group_->Join(socket, token)) {
+    close(socket); // the server is stopping
     return;
   }
   try {
