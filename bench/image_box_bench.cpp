@@ -42,12 +42,12 @@ DcmObj GreyImage(int size, bool twelveBit) {
   return dataset;
 }
 
-void SetCounters(benchmark::State& state, int size) {
-  state.counters["MP/s"] = benchmark::Counter(double(size) * size / 1e6,
-                                              benchmark::Counter::kIsIterationInvariantRate);
+void SetCounters(benchmark::State &state, int size) {
+  state.counters["MP/s"] =
+      benchmark::Counter(double(size) * size / 1e6, benchmark::Counter::kIsIterationInvariantRate);
 }
 
-void BM_ImageBoxSet(benchmark::State& state) {
+void BM_ImageBoxSet(benchmark::State &state) {
   const int size = static_cast<int>(state.range(0));
   const DcmObj dataset = GreyImage(size, state.range(1) != 0);
   const PresentationLUT lut;
@@ -60,7 +60,7 @@ void BM_ImageBoxSet(benchmark::State& state) {
 }
 
 // Reference: copying the Pixel Data value once.
-void BM_MemcpyReference(benchmark::State& state) {
+void BM_MemcpyReference(benchmark::State &state) {
   const int size = static_cast<int>(state.range(0));
   const std::size_t bytes = std::size_t(size) * size * (state.range(1) ? 2 : 1);
   std::vector<uint8_t> from(bytes, 1), to;

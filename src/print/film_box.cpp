@@ -1,10 +1,10 @@
 #include "print/film_box.h"
 
 #include <atomic>
-#include <charconv>
 
 #include "dicom/dcm_obj.h"
 #include "frame/date_time.h"
+#include "frame/decimal_text.h"
 #include "frame/event_log.h"
 #include "print/dataset_walk.h"
 #include "print/requested_uid.h"
@@ -14,20 +14,9 @@ namespace {
 
 std::atomic<int32_t> lastSerialNumber{0};
 
-// A decimal integer (optional sign) filling the whole text, else 1.
-int32_t IntegerOrOne(const std::string& text) {
-  const char* first = text.data();
-  const char* last = first + text.size();
-  if (first != last && *first == '+') ++first;
-  int32_t value = 0;
-  auto [end, error] = std::from_chars(first, last, value);
-  if (first == last || error != std::errc() || end != last) return 1;
-  return value;
-}
-
 // Columns and rows of an image display format such as STANDARD\C,R: the text
 // between the first "\" (or the start) and the first ",", and the text after it.
-void ParseDisplayFormat(const std::string& format, int32_t& columns, int32_t& rows) {
+void ParseDisplayFormat(const std::string &format, int32_t &columns, int32_t &rows) {
   const std::size_t comma = format.find(',');
   if (comma == std::string::npos) {
     columns = rows = 1;
@@ -35,8 +24,8 @@ void ParseDisplayFormat(const std::string& format, int32_t& columns, int32_t& ro
   }
   const std::size_t backslash = format.find('\\');
   const std::size_t start = backslash == std::string::npos ? 0 : backslash + 1;
-  columns = start <= comma ? IntegerOrOne(format.substr(start, comma - start)) : 1;
-  rows = IntegerOrOne(format.substr(comma + 1));
+  columns = start <= comma ? DecimalOr(format.substr(start, comma - start), 1) : 1;
+  rows = DecimalOr(format.substr(comma + 1), 1);
 }
 
 std::unique_ptr<DcmTag> Delimiter(uint16_t element) {
@@ -48,21 +37,21 @@ std::unique_ptr<DcmTag> Delimiter(uint16_t element) {
 // Adds the Referenced Image Box Sequence (2010,0510) at its tag position among
 // the top-level elements, of undefined length, with one undefined-length item
 // per image box directly after it.
-void AddReferencedImageBoxes(DcmObj& dataset, const std::string& sopClassUID,
-                             const std::vector<std::unique_ptr<ImageBox>>& imageBoxes) {
+void AddReferencedImageBoxes(DcmObj &dataset, const std::string &sopClassUID,
+                             const std::vector<std::unique_ptr<ImageBox>> &imageBoxes) {
   // Placed by a walk of our own: the data set's Insert never places an element
   // before a sequence of undefined length, such as a Referenced Presentation
   // LUT Sequence (2050,0500) sent by dcmjs-dimse.
   bool existing = false;
   const int position = TopLevelPosition(dataset, 0x2010, 0x0510, existing);
   if (existing) { // sent by the SCU: replaced, with its items
-    const int last = OpensNesting(*dataset.GetTag(position)) ? ClosingPosition(dataset, position)
-                                                             : position;
+    const int last =
+        OpensNesting(*dataset.GetTag(position)) ? ClosingPosition(dataset, position) : position;
     dataset.Tags.erase(dataset.Tags.begin() + position, dataset.Tags.begin() + last + 1);
   }
   std::vector<std::unique_ptr<DcmTag>> items;
   items.push_back(std::make_unique<DcmTag>(0x2010, 0x0510, kUndefinedLength, nullptr, "SQ"));
-  for (const auto& imageBox : imageBoxes) {
+  for (const auto &imageBox : imageBoxes) {
     auto item = std::make_unique<DcmTag>(0xFFFE, 0xE000, kUndefinedLength, nullptr, "");
     item->VR.clear();
     items.push_back(std::move(item));
@@ -87,7 +76,7 @@ std::string GeneratedUID(uint64_t clock) {
 
 FilmBox::FilmBox() : SerialNumber(++lastSerialNumber) {}
 
-uint16_t FilmBox::Register(const DcmObj& dataset) {
+uint16_t FilmBox::Register(const DcmObj &dataset) {
   ImageDisplayFormat = dataset.GetString(0x2010, 0x0010);
   ParseDisplayFormat(ImageDisplayFormat, Columns, Rows);
   const int64_t positions = int64_t{Columns} * Rows;
@@ -99,25 +88,26 @@ uint16_t FilmBox::Register(const DcmObj& dataset) {
   if (FilmOrientation != "PORTRAIT" && FilmOrientation != "LANDSCAPE")
     FilmOrientation = "PORTRAIT";
   FilmSizeID = dataset.GetString(0x2010, 0x0050);
-  if (FilmSizeID.empty()) FilmSizeID = "14INX17IN";
+  if (FilmSizeID.empty())
+    FilmSizeID = "14INX17IN";
   MagnificationType = dataset.GetString(0x2010, 0x0060);
   BorderDensity = dataset.GetString(0x2010, 0x0100);
   EmptyImageDensity = dataset.GetString(0x2010, 0x0110);
   MinDensity = dataset.GetUShort(0x2010, 0x0120);
   MaxDensity = dataset.GetUShort(0x2010, 0x0130);
-  if (MaxDensity == 0) MaxDensity = 150;
-  if (Illumination == 0) Illumination = dataset.GetUShort(0x2010, 0x015E);
+  if (MaxDensity == 0)
+    MaxDensity = 150;
+  if (Illumination == 0)
+    Illumination = dataset.GetUShort(0x2010, 0x015E);
   return kStatusSuccess;
 }
 
-uint16_t FilmBox::Create(const std::string& filmSessionUID, DcmObj& dataset,
-                         const std::string& requestedUID) {
+uint16_t FilmBox::Create(const std::string &filmSessionUID, DcmObj &dataset,
+                         const std::string &requestedUID) {
   const uint64_t clock = ProcessClockMilliseconds();
   ImageBoxes.clear();
-  if (!requestedUID.empty() && !IsValidUID(requestedUID)) {
-    WriteLog("ERROR, FilmBox::Create, invalid SOP Instance UID: " + requestedUID);
+  if (!AcceptableRequestedUID(requestedUID, "FilmBox::Create"))
     return kStatusInvalidAttributeValue;
-  }
   SOPInstanceUID = requestedUID.empty() ? GeneratedUID(clock) : requestedUID;
   FilmSessionUID = filmSessionUID;
 
@@ -128,7 +118,7 @@ uint16_t FilmBox::Create(const std::string& filmSessionUID, DcmObj& dataset,
   }
 
   const std::string sopClassUID = Color ? kBasicColorImageBoxUID : kBasicGrayscaleImageBoxUID;
-  auto addImageBox = [&](const std::string& uid) {
+  auto addImageBox = [&](const std::string &uid) {
     auto imageBox = std::make_unique<ImageBox>();
     imageBox->SOPInstanceUID = uid;
     imageBox->FilmBoxUID = SOPInstanceUID;

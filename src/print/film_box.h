@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "print/image_box.h"
+#include "print/print_settings.h"
 
 class DcmObj;
 
@@ -15,10 +16,11 @@ inline constexpr uint16_t kStatusSuccess = 0x0000;
 inline constexpr uint16_t kStatusInvalidAttributeValue = 0x0106;
 inline constexpr uint16_t kStatusNoSuchObjectInstance = 0x0112;
 
-inline constexpr const char* kBasicGrayscaleImageBoxUID = "1.2.840.10008.5.1.1.4";
-inline constexpr const char* kBasicColorImageBoxUID = "1.2.840.10008.5.1.1.4.1";
+inline constexpr const char *kBasicGrayscaleImageBoxUID = "1.2.840.10008.5.1.1.4";
+inline constexpr const char *kBasicColorImageBoxUID = "1.2.840.10008.5.1.1.4.1";
 
-class FilmBox {
+// The print settings (PrintSettings) come from the film session.
+class FilmBox : public PrintSettings {
 public:
   FilmBox();
 
@@ -45,22 +47,6 @@ public:
   std::string MediumType;
   std::string CallingAETitle;
 
-  // Print settings of the film session's printing rule and the configuration.
-  int32_t PaperChoice = 0;
-  bool TrueSizePrint = false;
-  int32_t GammaIndex = 9;
-  int32_t ContrastIndex = 10;
-  int32_t SaturationIndex = 10;
-  int32_t FilterIndex = 0;
-  int32_t ColorPrinting = 0;
-  int32_t BorderColor = 0;
-  int32_t EmptyImageColor = 0;
-  bool ScaleBar = false;
-  std::string Header;
-  std::string Footer;
-  int32_t HeaderPos = 0;
-  int32_t FooterPos = 0;
-
   // Identifies the film box in the log lines of printing ("S#" n): a
   // process-wide sequence number given at construction.
   int32_t SerialNumber = 0;
@@ -68,15 +54,15 @@ public:
   // N-CREATE: gives the film box its UID (requested, or generated), takes its
   // attributes (Register), makes its image boxes and adds the Referenced Image
   // Box Sequence to dataset, which becomes the response data set.
-  uint16_t Create(const std::string& filmSessionUID, DcmObj& dataset,
-                  const std::string& requestedUID);
+  uint16_t Create(const std::string &filmSessionUID, DcmObj &dataset,
+                  const std::string &requestedUID);
   // Takes the film box attributes of an N-CREATE data set; 0x0106 when the
   // image display format has fewer than 1 or more than 40 positions.
-  uint16_t Register(const DcmObj& dataset);
+  uint16_t Register(const DcmObj &dataset);
   // Composes the film and sends it to destination (a printer name, or "JPEG",
   // "PDF", "PACS", "DICOM"). Returns 0, 531, or an error code of the printing
   // system. Defined by the film output code.
-  int Print(const std::string& destination);
+  int Print(const std::string &destination);
   // Destroys every image box (pixels and raster with it). Returns 0.
   uint16_t Release();
 };

@@ -1,15 +1,14 @@
 #include "print/film_session.h"
 
-#include <charconv>
-
 #include "dicom/dcm_obj.h"
 #include "frame/date_time.h"
+#include "frame/decimal_text.h"
 #include "frame/event_log.h"
 #include "print/requested_uid.h"
 #include "print/uid_counter.h"
 #include "rules/printing_rule.h"
 
-void FilmSession::ApplyRule(const PrintingRule& rule) {
+void FilmSession::ApplyRule(const PrintingRule &rule) {
   PrinterName = rule.Destination;
   PaperChoice = rule.PaperChoice;
   TrueSizePrint = rule.TrueSizePrint;
@@ -22,13 +21,11 @@ void FilmSession::ApplyRule(const PrintingRule& rule) {
   EmptyImageColor = rule.EmptyImageColor;
 }
 
-uint16_t FilmSession::Create(const DcmObj& dataset, const std::string& requestedUID,
+uint16_t FilmSession::Create(const DcmObj &dataset, const std::string &requestedUID,
                              int socketHandle) {
   const uint64_t clock = ProcessClockMilliseconds();
-  if (!requestedUID.empty() && !IsValidUID(requestedUID)) {
-    WriteLog("ERROR, FilmSession::Create, invalid SOP Instance UID: " + requestedUID);
+  if (!AcceptableRequestedUID(requestedUID, "FilmSession::Create"))
     return kStatusInvalidAttributeValue;
-  }
   FilmBoxes.clear();
   if (requestedUID.empty())
     SOPInstanceUID = "999.1." + FormatDateTime("yyyymmdd") + "." + std::to_string(clock) + "." +
@@ -40,9 +37,11 @@ uint16_t FilmSession::Create(const DcmObj& dataset, const std::string& requested
   NumberOfCopies = dataset.GetString(0x2000, 0x0010);
   PrintPriority = dataset.GetString(0x2000, 0x0020);
   MediumType = dataset.GetString(0x2000, 0x0030);
-  if (MediumType.empty()) MediumType = "PAPER";
+  if (MediumType.empty())
+    MediumType = "PAPER";
   FilmDestination = dataset.GetString(0x2000, 0x0040);
-  if (FilmDestination.empty()) FilmDestination = "MAGAZINE";
+  if (FilmDestination.empty())
+    FilmDestination = "MAGAZINE";
   FilmSessionLabel = dataset.GetString(0x2000, 0x0050);
   Illumination = dataset.GetUShort(0x2010, 0x015E);
   return kStatusSuccess;
@@ -50,27 +49,15 @@ uint16_t FilmSession::Create(const DcmObj& dataset, const std::string& requested
 
 int32_t FilmSession::Copies() const {
   int32_t copies = 0;
-  const char* end = NumberOfCopies.data() + NumberOfCopies.size();
+  const char *end = NumberOfCopies.data() + NumberOfCopies.size();
   auto [last, error] = std::from_chars(NumberOfCopies.data(), end, copies);
-  if (error != std::errc() || last != end || copies < 1) return 1;
+  if (error != std::errc() || last != end || copies < 1)
+    return 1;
   return copies;
 }
 
-void FilmSession::CopyPrintSettings(FilmBox& box) const {
-  box.PaperChoice = PaperChoice;
-  box.TrueSizePrint = TrueSizePrint;
-  box.GammaIndex = GammaIndex;
-  box.ContrastIndex = ContrastIndex;
-  box.SaturationIndex = SaturationIndex;
-  box.FilterIndex = FilterIndex;
-  box.ColorPrinting = ColorPrinting;
-  box.BorderColor = BorderColor;
-  box.EmptyImageColor = EmptyImageColor;
-  box.ScaleBar = ScaleBar;
-  box.Header = Header;
-  box.Footer = Footer;
-  box.HeaderPos = HeaderPos;
-  box.FooterPos = FooterPos;
+void FilmSession::CopyPrintSettings(FilmBox &box) const {
+  static_cast<PrintSettings &>(box) = *this;
   box.CalibrationFilm = Calibration;
   box.Copies = Copies();
   box.MediumType = MediumType;
@@ -79,14 +66,16 @@ void FilmSession::CopyPrintSettings(FilmBox& box) const {
   box.CallingAETitle = CallingAETitle;
 }
 
-void FilmSession::PrepareFilmBox(FilmBox& filmBox) const {
+void FilmSession::PrepareFilmBox(FilmBox &filmBox) const {
   CopyPrintSettings(filmBox);
   filmBox.Illumination = Illumination;
 }
 
-uint16_t FilmSession::Delete(const std::string& requestedUID) {
-  if (requestedUID != SOPInstanceUID) return kStatusNoSuchObjectInstance;
-  for (auto& filmBox : FilmBoxes) filmBox->Release();
+uint16_t FilmSession::Delete(const std::string &requestedUID) {
+  if (requestedUID != SOPInstanceUID)
+    return kStatusNoSuchObjectInstance;
+  for (auto &filmBox : FilmBoxes)
+    filmBox->Release();
   FilmBoxes.clear();
   return kStatusSuccess;
 }

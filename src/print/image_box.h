@@ -22,9 +22,9 @@ public:
   std::string FilmBoxUID;
   std::string FilmSessionUID;
 
-  uint16_t ImagePosition = 0;     // (2020,0010)
-  std::string Polarity;           // (2020,0020)
-  float RequestedImageSize = 0;   // (2020,0030), millimetres
+  uint16_t ImagePosition = 0;   // (2020,0010)
+  std::string Polarity;         // (2020,0020)
+  float RequestedImageSize = 0; // (2020,0030), millimetres
   std::string PhotometricInterpretation;
   uint16_t SamplesPerPixel = 0;
   uint16_t PlanarConfiguration = 0;
@@ -49,8 +49,7 @@ public:
   // describe. A description can arrive without pixel data, or with an image
   // that was refused: readers of Pixels check this first.
   bool HasPixels() const {
-    return !Pixels.empty() &&
-           Pixels.size() == std::size_t{Rows} * Columns * (IsRGB ? 3 : 1);
+    return !Pixels.empty() && Pixels.size() == std::size_t{Rows} * Columns * (IsRGB ? 3 : 1);
   }
   // The rendering of this image box, made by film composition; empty until then.
   ::Raster Raster;
@@ -59,17 +58,17 @@ public:
 
   // Takes the pixel description and pixel data of an N-SET data set. Returns
   // 0, or kStatusResourceLimitation for an image above kMaxImagePixels.
-  uint16_t Set(const DcmObj& dataset, const PresentationLUT& lut);
+  uint16_t Set(const DcmObj &dataset, const PresentationLUT &lut);
 
   // The pixel intake: turns the Pixel Data value into Pixels by the current
   // description. A value shorter than the description asks for is taken as
   // far as it goes and the rest is black.
-  uint16_t TakePixels(const uint8_t* value, std::size_t length);
+  uint16_t TakePixels(const uint8_t *value, std::size_t length);
 
 private:
   // Takes the elements of one data set (or one decoded sequence or item).
-  void Walk(const DcmObj& dataset, uint16_t& status);
-  void Take(const DcmTag& tag, uint16_t& status);
+  void Walk(const DcmObj &dataset, uint16_t &status);
+  void Take(const DcmTag &tag, uint16_t &status);
 
   bool monochrome1_ = false; // (0028,0004) was MONOCHROME1
 };

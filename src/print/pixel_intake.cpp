@@ -12,7 +12,8 @@ namespace {
 
 // NaN (a window text such as "nan") gives 0.
 inline uint8_t Clamp255(double value) {
-  if (!(value >= 0)) return 0;
+  if (!(value >= 0))
+    return 0;
   return static_cast<uint8_t>(value > 255 ? 255 : value);
 }
 
@@ -26,7 +27,7 @@ inline uint8_t Clamp255(int value) {
   return static_cast<uint8_t>(value < 0 ? 0 : value > 255 ? 255 : value);
 }
 
-inline uint16_t Sample16(const uint8_t* value, std::size_t index) {
+inline uint16_t Sample16(const uint8_t *value, std::size_t index) {
   return static_cast<uint16_t>(value[2 * index] | (value[2 * index + 1] << 8));
 }
 
@@ -35,23 +36,25 @@ inline int ShiftFor(uint16_t bitsStored) {
   return bitsStored > 8 && bitsStored <= 16 ? bitsStored - 8 : 0;
 }
 
-void InvertBytes(uint8_t* bytes, std::size_t count) {
-  for (std::size_t i = 0; i < count; ++i) bytes[i] = static_cast<uint8_t>(255 - bytes[i]);
+void InvertBytes(uint8_t *bytes, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i)
+    bytes[i] = static_cast<uint8_t>(255 - bytes[i]);
 }
 
 // One colour sample as 8 bits: bytes as they are, 16-bit samples shifted down.
 struct ColorSamples {
-  const uint8_t* value;
+  const uint8_t *value;
   bool wide;
   int shift;
   uint8_t operator()(std::size_t index) const {
-    if (!wide) return value[index];
+    if (!wide)
+      return value[index];
     return Clamp255(Sample16(value, index) >> shift);
   }
 };
 
 // YBR_FULL to RGB (PS3.3 C.7.6.3.1.2), full-range ITU-R BT.601.
-inline void YbrToRgb(int y, int cb, int cr, uint8_t* rgb) {
+inline void YbrToRgb(int y, int cb, int cr, uint8_t *rgb) {
   rgb[0] = Clamp255(std::round(y + 1.402 * (cr - 128)));
   rgb[1] = Clamp255(std::round(y - 0.344136 * (cb - 128) - 0.714136 * (cr - 128)));
   rgb[2] = Clamp255(std::round(y + 1.772 * (cb - 128)));
@@ -59,7 +62,7 @@ inline void YbrToRgb(int y, int cb, int cr, uint8_t* rgb) {
 
 } // namespace
 
-uint16_t ImageBox::TakePixels(const uint8_t* value, std::size_t length) {
+uint16_t ImageBox::TakePixels(const uint8_t *value, std::size_t length) {
   Pixels.clear();
   Pixels.shrink_to_fit();
   const uint64_t count = uint64_t{Rows} * Columns;
@@ -85,10 +88,11 @@ uint16_t ImageBox::TakePixels(const uint8_t* value, std::size_t length) {
   const std::size_t present = std::min(length, needed) / sampleBytes; // whole samples
 
   Pixels.assign(IsRGB ? pixels * 3 : pixels, 0); // black where nothing arrives
-  uint8_t* out = Pixels.data();
+  uint8_t *out = Pixels.data();
 
   if (IsRGB) {
-    if (wide && LogEnabled(1)) WriteLog("INFO, Bits Stored: " + std::to_string(BitsStored));
+    if (wide && LogEnabled(1))
+      WriteLog("INFO, Bits Stored: " + std::to_string(BitsStored));
     const ColorSamples sample{value, wide, ShiftFor(BitsStored)};
     const bool ybr = PhotometricInterpretation != "RGB";
     if (ybr422) {
@@ -97,13 +101,14 @@ uint16_t ImageBox::TakePixels(const uint8_t* value, std::size_t length) {
         const std::size_t s = 4 * pair;
         const int cb = sample(s + 2), cr = sample(s + 3);
         YbrToRgb(sample(s), cb, cr, out + 6 * pair);
-        if (2 * pair + 1 < pixels) YbrToRgb(sample(s + 1), cb, cr, out + 6 * pair + 3);
+        if (2 * pair + 1 < pixels)
+          YbrToRgb(sample(s + 1), cb, cr, out + 6 * pair + 3);
       }
     } else if (PlanarConfiguration == 1) {
       // Three planes; a pixel needs its sample in the last plane.
       const std::size_t whole = present > 2 * pixels ? present - 2 * pixels : 0;
       for (std::size_t k = 0; k < whole; ++k) {
-        uint8_t* rgb = out + 3 * k;
+        uint8_t *rgb = out + 3 * k;
         if (ybr)
           YbrToRgb(sample(k), sample(pixels + k), sample(2 * pixels + k), rgb);
         else {
@@ -121,11 +126,13 @@ uint16_t ImageBox::TakePixels(const uint8_t* value, std::size_t length) {
           if (ybr)
             YbrToRgb(sample(3 * k), sample(3 * k + 1), sample(3 * k + 2), out + 3 * k);
           else
-            for (int c = 0; c < 3; ++c) out[3 * k + c] = sample(3 * k + c);
+            for (int c = 0; c < 3; ++c)
+              out[3 * k + c] = sample(3 * k + c);
         }
       }
     }
-    if (Invert) InvertBytes(out, Pixels.size());
+    if (Invert)
+      InvertBytes(out, Pixels.size());
     return 0;
   }
 
@@ -136,7 +143,8 @@ uint16_t ImageBox::TakePixels(const uint8_t* value, std::size_t length) {
 
   if (!wide) {
     std::memcpy(out, value, present);
-    if (Invert) InvertBytes(out, present);
+    if (Invert)
+      InvertBytes(out, present);
     return 0;
   }
 

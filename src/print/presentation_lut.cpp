@@ -1,3 +1,3 @@
 #include "print/presentation_lut.h"
 
-bool PresentationLUT::Read(const DcmObj&) { return false; }
+bool PresentationLUT::Read(const DcmObj &) { return false; }

@@ -13,5 +13,5 @@ public:
   std::vector<uint8_t> LUTData; // stays empty
 
   // The intake of an N-CREATE of a Presentation LUT: takes nothing, returns false.
-  bool Read(const DcmObj& dataset);
+  bool Read(const DcmObj &dataset);
 };

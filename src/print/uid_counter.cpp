@@ -13,12 +13,12 @@ uint32_t UIDCounter::Take() {
   return value;
 }
 
-UIDCounter& FilmSessionCounter() {
+UIDCounter &FilmSessionCounter() {
   static UIDCounter counter;
   return counter;
 }
 
-UIDCounter& FilmBoxCounter() {
+UIDCounter &FilmBoxCounter() {
   static UIDCounter counter;
   return counter;
 }

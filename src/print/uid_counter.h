@@ -16,8 +16,8 @@ private:
   std::atomic<uint32_t> next_{1};
 };
 
-UIDCounter& FilmSessionCounter();
-UIDCounter& FilmBoxCounter();
+UIDCounter &FilmSessionCounter();
+UIDCounter &FilmBoxCounter();
 
 // Milliseconds of wall-clock time since the program started.
 uint64_t ProcessClockMilliseconds();

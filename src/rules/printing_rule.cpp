@@ -1,7 +1,8 @@
 #include "rules/printing_rule.h"
 
-#include <charconv>
 #include <cstdio>
+
+#include "frame/decimal_text.h"
 
 namespace {
 
@@ -23,102 +24,95 @@ std::vector<std::string> MakeContrastLabels() {
 }
 
 // Field k (from 1) of a "|"-separated line; the empty text beyond the last field.
-std::string Field(const std::string& line, int k) {
+std::string Field(const std::string &line, int k) {
   std::size_t start = 0;
   for (int i = 1; i < k; ++i) {
     std::size_t bar = line.find('|', start);
-    if (bar == std::string::npos) return {};
+    if (bar == std::string::npos)
+      return {};
     start = bar + 1;
   }
   std::size_t end = line.find('|', start);
   return line.substr(start, end == std::string::npos ? std::string::npos : end - start);
 }
 
-// A decimal integer (optional sign), or 0 when the text is not exactly one.
-int32_t IntegerOrZero(const std::string& text) {
-  const char* first = text.data();
-  const char* last = first + text.size();
-  if (first != last && *first == '+') ++first;
-  int32_t value = 0;
-  auto [end, error] = std::from_chars(first, last, value);
-  if (error != std::errc() || end != last || first == last) return 0;
-  return value;
-}
-
-std::string TrimmedUpper(const std::string& text) {
+std::string TrimmedUpper(const std::string &text) {
   std::size_t begin = 0, end = text.size();
-  while (begin < end && static_cast<unsigned char>(text[begin]) <= 32) ++begin;
-  while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 32) --end;
+  while (begin < end && static_cast<unsigned char>(text[begin]) <= 32)
+    ++begin;
+  while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 32)
+    --end;
   std::string result = text.substr(begin, end - begin);
-  for (char& c : result)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  for (char &c : result)
+    if (c >= 'a' && c <= 'z')
+      c = static_cast<char>(c - 'a' + 'A');
   return result;
 }
 
 } // namespace
 
-const std::vector<std::string>& PaperLabels() {
+const std::vector<std::string> &PaperLabels() {
   static const std::vector<std::string> labels = {"CLIENT", "A4", "LETTER", "A3", "TABLOID",
                                                   "LEGAL",  "A5", "A6",     "A3+"};
   return labels;
 }
 
-const std::vector<std::string>& GammaLabels() {
+const std::vector<std::string> &GammaLabels() {
   static const std::vector<std::string> labels = MakeGammaLabels();
   return labels;
 }
 
-const std::vector<std::string>& ContrastLabels() {
+const std::vector<std::string> &ContrastLabels() {
   static const std::vector<std::string> labels = MakeContrastLabels();
   return labels;
 }
 
-const std::vector<std::string>& FilterLabels() {
+const std::vector<std::string> &FilterLabels() {
   static const std::vector<std::string> labels = {"None", "Sharpen", "Smooth"};
   return labels;
 }
 
-const std::vector<std::string>& ColorLabels() {
+const std::vector<std::string> &ColorLabels() {
   static const std::vector<std::string> labels = {"CLIENT", "COLOR", "BLACK&WHITE", "DRIVER"};
   return labels;
 }
 
-const std::vector<std::string>& ForcedColorLabels() {
+const std::vector<std::string> &ForcedColorLabels() {
   static const std::vector<std::string> labels = {"CLIENT", "WHITE", "BLACK"};
   return labels;
 }
 
-std::string LabelOf(const std::vector<std::string>& labels, int32_t index) {
-  if (index < 0 || static_cast<std::size_t>(index) >= labels.size()) return {};
+std::string LabelOf(const std::vector<std::string> &labels, int32_t index) {
+  if (index < 0 || static_cast<std::size_t>(index) >= labels.size())
+    return {};
   return labels[static_cast<std::size_t>(index)];
 }
 
-PrintingRule ParseRule(const std::string& line) {
+PrintingRule ParseRule(const std::string &line) {
   PrintingRule rule;
   rule.AETitle = TrimmedUpper(Field(line, 1));
   rule.Destination = Field(line, 2);
-  rule.PaperChoice = IntegerOrZero(Field(line, 3));
+  rule.PaperChoice = DecimalOr(Field(line, 3), 0);
   rule.TrueSizePrint = Field(line, 4) == "TRUE";
-  int32_t* indexes[] = {&rule.GammaIndex,  &rule.ContrastIndex, &rule.SaturationIndex,
-                        &rule.FilterIndex, &rule.ColorPrinting, &rule.BorderColor,
+  int32_t *indexes[] = {&rule.GammaIndex,     &rule.ContrastIndex, &rule.SaturationIndex,
+                        &rule.FilterIndex,    &rule.ColorPrinting, &rule.BorderColor,
                         &rule.EmptyImageColor};
   int k = 5;
-  for (int32_t* index : indexes) *index = IntegerOrZero(Field(line, k++));
+  for (int32_t *index : indexes)
+    *index = DecimalOr(Field(line, k++), 0);
   return rule;
 }
 
-std::string FormatRule(const PrintingRule& rule) {
+std::string FormatRule(const PrintingRule &rule) {
   std::string line = rule.AETitle + "|" + rule.Destination + "|" +
-                     std::to_string(rule.PaperChoice) +
-                     (rule.TrueSizePrint ? "|TRUE" : "|FALSE");
-  for (int32_t value : {rule.GammaIndex, rule.ContrastIndex, rule.SaturationIndex,
-                        rule.FilterIndex, rule.ColorPrinting, rule.BorderColor,
-                        rule.EmptyImageColor})
+                     std::to_string(rule.PaperChoice) + (rule.TrueSizePrint ? "|TRUE" : "|FALSE");
+  for (int32_t value : {rule.GammaIndex, rule.ContrastIndex, rule.SaturationIndex, rule.FilterIndex,
+                        rule.ColorPrinting, rule.BorderColor, rule.EmptyImageColor})
     line += "|" + std::to_string(value);
   return line;
 }
 
-std::vector<std::string> RuleGridCells(const PrintingRule& rule) {
+std::vector<std::string> RuleGridCells(const PrintingRule &rule) {
   return {rule.AETitle, rule.Destination, LabelOf(GammaLabels(), rule.GammaIndex),
           LabelOf(ContrastLabels(), rule.ContrastIndex)};
 }

@@ -8,7 +8,7 @@
 
 namespace {
 
-void AppendUtf8(std::string& out, uint32_t code) {
+void AppendUtf8(std::string &out, uint32_t code) {
   if (code < 0x80) {
     out += static_cast<char>(code);
   } else if (code < 0x800) {
@@ -27,7 +27,7 @@ void AppendUtf8(std::string& out, uint32_t code) {
 }
 
 // UTF-16 text (after its byte-order mark) as UTF-8; unpaired surrogates become '?'.
-std::string FromUtf16(const std::string& bytes, bool bigEndian) {
+std::string FromUtf16(const std::string &bytes, bool bigEndian) {
   auto unit = [&](std::size_t i) -> uint32_t {
     auto hi = static_cast<unsigned char>(bytes[bigEndian ? i : i + 1]);
     auto lo = static_cast<unsigned char>(bytes[bigEndian ? i + 1 : i]);
@@ -50,16 +50,19 @@ std::string FromUtf16(const std::string& bytes, bool bigEndian) {
 }
 
 // The file's text without its byte-order mark.
-std::string DecodeText(const std::string& bytes) {
-  if (bytes.starts_with("\xEF\xBB\xBF")) return bytes.substr(3);
-  if (bytes.starts_with("\xFF\xFE")) return FromUtf16(bytes.substr(2), false);
-  if (bytes.starts_with("\xFE\xFF")) return FromUtf16(bytes.substr(2), true);
+std::string DecodeText(const std::string &bytes) {
+  if (bytes.starts_with("\xEF\xBB\xBF"))
+    return bytes.substr(3);
+  if (bytes.starts_with("\xFF\xFE"))
+    return FromUtf16(bytes.substr(2), false);
+  if (bytes.starts_with("\xFE\xFF"))
+    return FromUtf16(bytes.substr(2), true);
   return bytes;
 }
 
 // Lines end in CR LF, LF or CR; a last line without an end counts, a final
 // line end does not start another line.
-std::vector<std::string> SplitLines(const std::string& text) {
+std::vector<std::string> SplitLines(const std::string &text) {
   std::vector<std::string> lines;
   std::size_t start = 0;
   while (start < text.size()) {
@@ -76,13 +79,14 @@ std::vector<std::string> SplitLines(const std::string& text) {
 
 } // namespace
 
-bool LoadRules(PrintingRules& list, const std::string& path) {
+bool LoadRules(PrintingRules &list, const std::string &path) {
   list.Clear();
   std::ifstream file(path, std::ios::binary);
-  if (!file) return false;
+  if (!file)
+    return false;
   std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   std::vector<PrintingRule> rules;
-  for (const std::string& line : SplitLines(DecodeText(bytes))) {
+  for (const std::string &line : SplitLines(DecodeText(bytes))) {
     PrintingRule rule = ParseRule(line);
     if (LabelOf(GammaLabels(), rule.GammaIndex).empty() ||
         LabelOf(ContrastLabels(), rule.ContrastIndex).empty())
@@ -96,9 +100,10 @@ bool LoadRules(PrintingRules& list, const std::string& path) {
   return true;
 }
 
-bool SaveRules(const PrintingRules& list, const std::string& path) {
+bool SaveRules(const PrintingRules &list, const std::string &path) {
   std::string text;
-  for (const PrintingRule& rule : list.Snapshot()) text += FormatRule(rule) + "\r\n";
+  for (const PrintingRule &rule : list.Snapshot())
+    text += FormatRule(rule) + "\r\n";
   const std::string temporary = path + ".tmp";
   {
     std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
@@ -121,7 +126,8 @@ bool SaveRules(const PrintingRules& list, const std::string& path) {
   return true;
 }
 
-bool DeleteSelectedRule(PrintingRules& list, int selectedRow) {
-  if (selectedRow < 1) return false;
+bool DeleteSelectedRule(PrintingRules &list, int selectedRow) {
+  if (selectedRow < 1)
+    return false;
   return list.Remove(static_cast<std::size_t>(selectedRow - 1));
 }

@@ -7,16 +7,16 @@
 #include "dicom/buf_data.h"
 #include "support/test_support.h"
 
-DcmObj DatasetFromDump(const std::string& dumpText, SequenceLengths lengths) {
+DcmObj DatasetFromDump(const std::string &dumpText, SequenceLengths lengths) {
   testing_support::TempDir dir;
   const auto dump = dir.path() / "request.dump";
   const auto raw = dir.path() / "request.raw";
   testing_support::WriteFile(dump, dumpText);
   std::string output;
-  int code = testing_support::RunCommand(
-      {"dump2dcm", "-F", "+ti", lengths == SequenceLengths::Undefined ? "-e" : "+e",
-       dump.string(), raw.string()},
-      &output);
+  int code = testing_support::RunCommand({"dump2dcm", "-F", "+ti",
+                                          lengths == SequenceLengths::Undefined ? "-e" : "+e",
+                                          dump.string(), raw.string()},
+                                         &output);
   DcmObj dataset;
   if (code != 0) {
     ADD_FAILURE() << "dump2dcm failed: " << output;
@@ -25,11 +25,12 @@ DcmObj DatasetFromDump(const std::string& dumpText, SequenceLengths lengths) {
   const std::string bytes = testing_support::ReadFile(raw);
   BufData buffer;
   buffer.Assign(bytes.data(), bytes.size());
-  if (!buffer.ReadObj(dataset)) ADD_FAILURE() << "the data set does not decode";
+  if (!buffer.ReadObj(dataset))
+    ADD_FAILURE() << "the data set does not decode";
   return dataset;
 }
 
-std::string PixelDataLine(const std::vector<int>& samples, bool words) {
+std::string PixelDataLine(const std::vector<int> &samples, bool words) {
   std::string line = words ? "(7fe0,0010) OW " : "(7fe0,0010) OB ";
   for (std::size_t i = 0; i < samples.size(); ++i) {
     char text[8];

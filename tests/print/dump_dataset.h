@@ -11,8 +11,8 @@ enum class SequenceLengths { Defined, Undefined };
 
 // Fails the calling test (ADD_FAILURE) and returns an empty data set when
 // dump2dcm cannot convert the text.
-DcmObj DatasetFromDump(const std::string& dumpText, SequenceLengths lengths);
+DcmObj DatasetFromDump(const std::string &dumpText, SequenceLengths lengths);
 
 // The dump line of a Pixel Data value: 8-bit samples as OB bytes, wider
 // samples as OW words, in hexadecimal.
-std::string PixelDataLine(const std::vector<int>& samples, bool words);
+std::string PixelDataLine(const std::vector<int> &samples, bool words);

@@ -12,7 +12,7 @@ namespace {
 // An N-CREATE of a Basic Film Box as DCMTK's print SCU sends it, with the
 // Referenced Film Session Sequence and, at a higher tag than the sequence the
 // server adds, a Referenced Presentation LUT Sequence.
-std::string FilmBoxDump(const std::string& displayFormat, const std::string& extra = "") {
+std::string FilmBoxDump(const std::string &displayFormat, const std::string &extra = "") {
   return "(2010,0010) ST [" + displayFormat + "]\n" + extra +
          "(2010,0060) CS [REPLICATE]\n"
          "(2010,0100) CS [BLACK]\n"
@@ -34,21 +34,22 @@ std::string FilmBoxDump(const std::string& displayFormat, const std::string& ext
 struct Entry {
   uint16_t group, element;
   uint32_t length;
-  bool operator==(const Entry&) const = default;
+  bool operator==(const Entry &) const = default;
 };
 
-std::vector<Entry> Entries(const DcmObj& dataset) {
+std::vector<Entry> Entries(const DcmObj &dataset) {
   std::vector<Entry> entries;
   for (int i = 0; i < dataset.Count(); ++i) {
-    const DcmTag& tag = *dataset.GetTag(i);
+    const DcmTag &tag = *dataset.GetTag(i);
     entries.push_back({tag.Group, tag.Element, tag.Length});
   }
   return entries;
 }
 
-int PositionOf(const DcmObj& dataset, uint16_t group, uint16_t element) {
+int PositionOf(const DcmObj &dataset, uint16_t group, uint16_t element) {
   for (int i = 0; i < dataset.Count(); ++i)
-    if (dataset.GetTag(i)->Is(group, element)) return i;
+    if (dataset.GetTag(i)->Is(group, element))
+      return i;
   return -1;
 }
 
@@ -94,7 +95,7 @@ TEST_P(FilmBoxResponse, HoldsTheRequestPlusTheReferencedImageBoxes) {
 
 INSTANTIATE_TEST_SUITE_P(FilmBoxCreate, FilmBoxResponse,
                          ::testing::Values(SequenceLengths::Defined, SequenceLengths::Undefined),
-                         [](const auto& info) {
+                         [](const auto &info) {
                            return info.param == SequenceLengths::Defined ? "DefinedLength"
                                                                          : "UndefinedLength";
                          });
@@ -122,19 +123,18 @@ TEST(FilmBoxCreate, ResponseEncodingReadsInDcmtk) {
 
 TEST(FilmBoxRegister, ImageDisplayFormats) {
   struct Case {
-    const char* format;
+    const char *format;
     int columns, rows;
     bool accepted;
   } cases[] = {
-      {"STANDARD\\2,3", 2, 3, true}, {"STANDARD\\1,1", 1, 1, true},
-      {"ROW\\2,3", 2, 3, true},      {"SLIDE", 1, 1, true},
-      {"STANDARD\\4", 1, 1, true},   {"2,3", 2, 3, true},
-      {"STANDARD\\x,4", 1, 4, true}, {"STANDARD\\5,8", 5, 8, true},
-      {"STANDARD\\5,9", 5, 9, false}, {"STANDARD\\2,0", 2, 0, false},
-      {"STANDARD\\-2,3", -2, 3, false},
-      {"STANDARD\\70000,70000", 70000, 70000, false},
+      {"STANDARD\\2,3", 2, 3, true},    {"STANDARD\\1,1", 1, 1, true},
+      {"ROW\\2,3", 2, 3, true},         {"SLIDE", 1, 1, true},
+      {"STANDARD\\4", 1, 1, true},      {"2,3", 2, 3, true},
+      {"STANDARD\\x,4", 1, 4, true},    {"STANDARD\\5,8", 5, 8, true},
+      {"STANDARD\\5,9", 5, 9, false},   {"STANDARD\\2,0", 2, 0, false},
+      {"STANDARD\\-2,3", -2, 3, false}, {"STANDARD\\70000,70000", 70000, 70000, false},
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     SCOPED_TRACE(c.format);
     DcmObj dataset;
     dataset.AddString(0x2010, 0x0010, c.format);
@@ -173,10 +173,9 @@ TEST(FilmBoxRegister, AttributesAndDefaults) {
     EXPECT_EQ(box.Illumination, 0);
   }
   {
-    DcmObj dataset =
-        DatasetFromDump(FilmBoxDump("STANDARD\\1,1", "(2010,0040) CS [portrait]\n"
-                                                     "(2010,0050) CS [8INX10IN]\n"),
-                        SequenceLengths::Defined);
+    DcmObj dataset = DatasetFromDump(FilmBoxDump("STANDARD\\1,1", "(2010,0040) CS [portrait]\n"
+                                                                  "(2010,0050) CS [8INX10IN]\n"),
+                                     SequenceLengths::Defined);
     dataset.Insert(new DcmTag(0x2010, 0x0130, static_cast<unsigned short>(0)));
     dataset.Insert(new DcmTag(0x2010, 0x015E, static_cast<unsigned short>(2000)));
     FilmBox box;
@@ -242,7 +241,8 @@ TEST(FilmBoxCreate, GeneratedUIDsAndTheCounterWrap) {
 
 TEST(FilmBoxCreate, RequestedUIDsMustBeUIDs) {
   LogCapture log;
-  for (const std::string& uid : {std::string("1.2/../x"), std::string("1.2.3 "), std::string(65, '1')}) {
+  for (const std::string &uid :
+       {std::string("1.2/../x"), std::string("1.2.3 "), std::string(65, '1')}) {
     DcmObj dataset;
     dataset.AddString(0x2010, 0x0010, "STANDARD\\1,1");
     FilmBox box;
@@ -258,7 +258,7 @@ TEST(FilmBoxCreate, RequestedUIDsMustBeUIDs) {
   FilmBox box;
   ASSERT_EQ(box.Create("1.2", dataset, std::string(64, '1')), 0);
   EXPECT_EQ(box.SOPInstanceUID, std::string(64, '1'));
-  for (const auto& imageBox : box.ImageBoxes) {
+  for (const auto &imageBox : box.ImageBoxes) {
     EXPECT_LE(imageBox->SOPInstanceUID.size(), 64u);
     EXPECT_TRUE(imageBox->SOPInstanceUID.starts_with("999.2."));
   }

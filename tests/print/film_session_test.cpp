@@ -20,7 +20,7 @@ DcmObj FilmSessionRequest() {
   return dataset;
 }
 
-void AddFilmBox(FilmSession& session, const std::string& uid) {
+void AddFilmBox(FilmSession &session, const std::string &uid) {
   auto box = std::make_unique<FilmBox>();
   session.PrepareFilmBox(*box);
   DcmObj dataset;
@@ -105,8 +105,13 @@ TEST(FilmSession, RuleAndSettingsReachTheFilmBox) {
 
 TEST(FilmSession, CopiesOnlyFromAPositiveNumber) {
   FilmSession session;
-  for (auto [text, copies] : {std::pair{"3", 3}, {"", 1}, {"x", 1}, {"0", 1}, {"-2", 1},
-                              {"2.5", 1}, {"99999999999", 1}}) {
+  for (auto [text, copies] : {std::pair{"3", 3},
+                              {"", 1},
+                              {"x", 1},
+                              {"0", 1},
+                              {"-2", 1},
+                              {"2.5", 1},
+                              {"99999999999", 1}}) {
     session.NumberOfCopies = text;
     EXPECT_EQ(session.Copies(), copies) << text;
   }
@@ -123,7 +128,7 @@ TEST(FilmSessionPrint, StatusesAndTheSettingsCopiedAtPrint) {
   session.Header = "Late header";
   session.NumberOfCopies = "4";
   EXPECT_EQ(session.Print("1.2.3"), 0);
-  for (const auto& box : session.FilmBoxes) {
+  for (const auto &box : session.FilmBoxes) {
     EXPECT_EQ(box->Header, "Late header");
     EXPECT_EQ(box->Copies, 4);
   }
@@ -155,9 +160,11 @@ TEST(UIDCounter, ConcurrentTakesGiveEachValueOnce) {
   std::thread workers[2];
   for (int t = 0; t < 2; ++t)
     workers[t] = std::thread([&, t] {
-      for (uint32_t i = 0; i < UIDCounter::kLast / 2; ++i) taken[t].push_back(counter.Take());
+      for (uint32_t i = 0; i < UIDCounter::kLast / 2; ++i)
+        taken[t].push_back(counter.Take());
     });
-  for (auto& worker : workers) worker.join();
+  for (auto &worker : workers)
+    worker.join();
   std::set<uint32_t> values(taken[0].begin(), taken[0].end());
   values.insert(taken[1].begin(), taken[1].end());
   EXPECT_EQ(values.size(), UIDCounter::kLast);

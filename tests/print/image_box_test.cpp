@@ -19,16 +19,18 @@ struct Description {
 
 // An N-SET of a Basic Grayscale or Color Image Box as an SCU sends it: the
 // image box attributes at the top, the image in the one item of the image sequence.
-std::string ImageBoxDump(const Description& d, const std::string& pixelLine,
-                         const std::string& insideItemBeforePixels = "") {
+std::string ImageBoxDump(const Description &d, const std::string &pixelLine,
+                         const std::string &insideItemBeforePixels = "") {
   const bool color = d.samplesPerPixel == 3;
   std::string text = "(2020,0010) US 1\n";
-  if (!d.polarity.empty()) text += "(2020,0020) CS [" + d.polarity + "]\n";
+  if (!d.polarity.empty())
+    text += "(2020,0020) CS [" + d.polarity + "]\n";
   text += color ? "(2020,0111) SQ (Sequence)\n" : "(2020,0110) SQ (Sequence)\n";
   text += "(fffe,e000) na (Item)\n";
   text += "(0028,0002) US " + std::to_string(d.samplesPerPixel) + "\n";
   text += "(0028,0004) CS [" + d.photometric + "]\n";
-  if (color) text += "(0028,0006) US " + std::to_string(d.planar) + "\n";
+  if (color)
+    text += "(0028,0006) US " + std::to_string(d.planar) + "\n";
   text += "(0028,0010) US " + std::to_string(d.rows) + "\n";
   text += "(0028,0011) US " + std::to_string(d.columns) + "\n";
   text += "(0028,0100) US " + std::to_string(d.bitsAllocated) + "\n";
@@ -43,22 +45,23 @@ std::string ImageBoxDump(const Description& d, const std::string& pixelLine,
   return text;
 }
 
-std::string Window(const std::string& center, const std::string& width,
-                   const std::string& intercept, const std::string& slope) {
+std::string Window(const std::string &center, const std::string &width,
+                   const std::string &intercept, const std::string &slope) {
   return "(0028,1050) DS [" + center + "]\n(0028,1051) DS [" + width + "]\n(0028,1052) DS [" +
          intercept + "]\n(0028,1053) DS [" + slope + "]\n";
 }
 
-std::vector<uint8_t> SetPixels(ImageBox& box, const std::string& dump, SequenceLengths lengths,
-                               uint16_t* status = nullptr) {
+std::vector<uint8_t> SetPixels(ImageBox &box, const std::string &dump, SequenceLengths lengths,
+                               uint16_t *status = nullptr) {
   DcmObj dataset = DatasetFromDump(dump, lengths);
   uint16_t result = box.Set(dataset, PresentationLUT{});
-  if (status) *status = result;
+  if (status)
+    *status = result;
   return box.Pixels;
 }
 
 struct IntakeCase {
-  const char* name;
+  const char *name;
   Description description;
   std::vector<int> samples;
   std::vector<uint8_t> expected;
@@ -89,6 +92,10 @@ std::vector<IntakeCase> IntakeCases() {
   window12.window = Window("2048\\1024", "4096\\2048", "0", "1");
   Description mono1Window = ct;
   mono1Window.photometric = "MONOCHROME1";
+  Description nanSlope = ct;
+  nanSlope.window = Window("40", "400", "0", "nan");
+  Description hugeSlope = ct;
+  hugeSlope.window = Window("40", "400", "0", "3e38");
   Description rgb;
   rgb.photometric = "RGB";
   rgb.samplesPerPixel = 3;
@@ -120,22 +127,37 @@ std::vector<IntakeCase> IntakeCases() {
       {"12-bit signed shift", bits12Signed, {-16, -4096, 4095, 100}, {0, 0, 255, 6}},
       {"11-bit shift by 3", bits11, {2047, 1024, 8, 0}, {255, 128, 1, 0}},
       {"16-bit window", ct, {1064, 0, 1464, 664}, {127, 0, 255, 0}},
-      {"unsigned 16-bit above 32767 windowed", unsigned16, {40000, 39500, 40500, 0},
+      {"unsigned 16-bit above 32767 windowed",
+       unsigned16,
+       {40000, 39500, 40500, 0},
        {127, 0, 254, 0}},
       {"first value of multi-valued window", window12, {2048, 0, 4095, 1024}, {127, 0, 254, 63}},
       {"MONOCHROME1 windowed inverted", mono1Window, {1064, 0, 1464, 664}, {128, 255, 0, 255}},
-      {"RGB interleaved copy", rgb, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12},
+      {"NaN slope gives black", nanSlope, {1064, 0, -1, 1}, {0, 0, 0, 0}},
+      {"huge slope saturates", hugeSlope, {1064, 0, -1, 1}, {255, 101, 0, 255}},
+      {"RGB interleaved copy",
+       rgb,
+       {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12},
        {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}},
-      {"RGB planar to interleaved", rgbPlanar, {1, 2, 3, 4, 11, 12, 13, 14, 21, 22, 23, 24},
+      {"RGB planar to interleaved",
+       rgbPlanar,
+       {1, 2, 3, 4, 11, 12, 13, 14, 21, 22, 23, 24},
        {1, 11, 21, 2, 12, 22, 3, 13, 23, 4, 14, 24}},
-      {"RGB with REVERSE inverted", rgbReverse, {0, 0, 0, 255, 255, 255, 1, 2, 3, 4, 5, 6},
+      {"RGB with REVERSE inverted",
+       rgbReverse,
+       {0, 0, 0, 255, 255, 255, 1, 2, 3, 4, 5, 6},
        {255, 255, 255, 0, 0, 0, 254, 253, 252, 251, 250, 249}},
-      {"planar RGB with REVERSE inverted too", rgbPlanarReverse,
+      {"planar RGB with REVERSE inverted too",
+       rgbPlanarReverse,
        {0, 0, 0, 0, 255, 255, 255, 255, 1, 2, 3, 4},
        {255, 0, 254, 255, 0, 253, 255, 0, 252, 255, 0, 251}},
-      {"16-bit RGB reduced to 8 bits", rgb16, {0xFFFF, 0x8000, 0x0100, 0, 0x00FF, 0x7F00},
+      {"16-bit RGB reduced to 8 bits",
+       rgb16,
+       {0xFFFF, 0x8000, 0x0100, 0, 0x00FF, 0x7F00},
        {255, 128, 1, 0, 0, 127}},
-      {"12-bit planar RGB reduced to 8 bits", rgb12Planar, {4095, 16, 2048, 0, 160, 4080},
+      {"12-bit planar RGB reduced to 8 bits",
+       rgb12Planar,
+       {4095, 16, 2048, 0, 160, 4080},
        {255, 128, 10, 1, 0, 255}},
       {"YBR_FULL to RGB", ybr, {128, 128, 128, 76, 85, 255}, {128, 128, 128, 254, 0, 0}},
       {"YBR_FULL_422 to RGB", ybr422, {76, 128, 85, 255}, {254, 0, 0, 255, 52, 52}},
@@ -147,7 +169,7 @@ class Intake : public ::testing::TestWithParam<SequenceLengths> {};
 // Every intake path, with the image sequence of defined and of undefined length
 // (dcmjs-dimse sends undefined lengths, DCMTK defined ones): same pixels either way.
 TEST_P(Intake, EveryPhotometricPath) {
-  for (const IntakeCase& c : IntakeCases()) {
+  for (const IntakeCase &c : IntakeCases()) {
     SCOPED_TRACE(c.name);
     const bool words = c.description.bitsAllocated > 8;
     ImageBox box;
@@ -176,8 +198,8 @@ TEST_P(Intake, IconImageSequenceIsIgnored) {
                            "(fffe,e0dd) na (SequenceDelimitationItem)\n";
   ImageBox box;
   LogCapture log;
-  auto pixels = SetPixels(box, ImageBoxDump({}, PixelDataLine({9, 8, 7, 6}, false), icon),
-                          GetParam());
+  auto pixels =
+      SetPixels(box, ImageBoxDump({}, PixelDataLine({9, 8, 7, 6}, false), icon), GetParam());
   EXPECT_EQ(pixels, (std::vector<uint8_t>{9, 8, 7, 6}));
   EXPECT_EQ(box.Rows, 2);
   EXPECT_EQ(box.Columns, 2);
@@ -200,7 +222,7 @@ TEST_P(Intake, SecondSetReplacesThePixels) {
 
 INSTANTIATE_TEST_SUITE_P(ImageBoxSet, Intake,
                          ::testing::Values(SequenceLengths::Defined, SequenceLengths::Undefined),
-                         [](const auto& info) {
+                         [](const auto &info) {
                            return info.param == SequenceLengths::Defined ? "DefinedLength"
                                                                          : "UndefinedLength";
                          });
@@ -223,8 +245,7 @@ TEST(ImageBoxSet, MonochromeOneIsLoggedAboveLevelZero) {
   LogCapture log;
   LogLevel = 1;
   ImageBox box;
-  SetPixels(box, ImageBoxDump(mono1, PixelDataLine({0, 0, 0, 0}, false)),
-            SequenceLengths::Defined);
+  SetPixels(box, ImageBoxDump(mono1, PixelDataLine({0, 0, 0, 0}, false)), SequenceLengths::Defined);
   LogLevel = 0;
   EXPECT_TRUE(log.Contains("MONOCHROME1"));
   EXPECT_TRUE(box.Invert);
@@ -253,12 +274,18 @@ TEST(ImageBoxSet, ShortPixelDataIsPaddedWithBlack) {
       {{}, {10, 20}, false, {10, 20, 0, 0}, "holds 2 bytes, the image needs 4"},
       {mono1, {10, 20}, false, {245, 235, 0, 0}, "holds 2 bytes, the image needs 4"},
       {bits16, {0x1000, 0x2000}, true, {16, 32, 0, 0}, "holds 4 bytes, the image needs 8"},
-      {rgb, {1, 2, 3, 4, 5, 6, 7, 8}, false, {1, 2, 3, 4, 5, 6, 0, 0, 0, 0, 0, 0},
+      {rgb,
+       {1, 2, 3, 4, 5, 6, 7, 8},
+       false,
+       {1, 2, 3, 4, 5, 6, 0, 0, 0, 0, 0, 0},
        "holds 8 bytes, the image needs 12"},
-      {planar, {1, 2, 3, 4, 11, 12, 13, 14, 21, 22}, false,
-       {1, 11, 21, 2, 12, 22, 0, 0, 0, 0, 0, 0}, "holds 10 bytes, the image needs 12"},
+      {planar,
+       {1, 2, 3, 4, 11, 12, 13, 14, 21, 22},
+       false,
+       {1, 11, 21, 2, 12, 22, 0, 0, 0, 0, 0, 0},
+       "holds 10 bytes, the image needs 12"},
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     SCOPED_TRACE(c.lengths);
     LogCapture log;
     ImageBox box;
@@ -284,7 +311,8 @@ TEST(ImageBoxSet, ImageAboveTheSizeLimitIsRefused) {
   EXPECT_EQ(status, kStatusResourceLimitation);
   EXPECT_TRUE(box.Pixels.empty());
   EXPECT_FALSE(box.HasPixels());
-  EXPECT_TRUE(log.Contains("ERROR, ImageBox::Set, image of 65535 x 2000 pixels is above the limit"));
+  EXPECT_TRUE(
+      log.Contains("ERROR, ImageBox::Set, image of 65535 x 2000 pixels is above the limit"));
 }
 
 // Encapsulated Pixel Data: its fragments are not data elements (here one that
