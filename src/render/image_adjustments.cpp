@@ -96,23 +96,27 @@ void AdjustPixel(uint8_t* px, int saturation) {
   px[2] = ToByte(HueComponent(p, q, t3));
 }
 
-// Runs kernel(centre, sumOfEightNeighbours) over every interior sample, reading
-// from a copy taken before the first change.
+// Runs kernel(centre, sumOfEightNeighbours) over every interior sample. The
+// original rows above and at the current row are kept aside, so every sum reads
+// unchanged pixels; the 3 x 3 sums come from sums of three rows per column.
 template <typename Kernel> void Filter3x3(Raster& raster, Kernel kernel) {
   if (raster.width < 3 || raster.height < 3) return;
-  const std::vector<uint8_t> copy = raster.pixels;
   const int bpp = raster.BytesPerPixel();
   const size_t stride = raster.Stride();
+  std::vector<uint8_t> above(raster.Row(0), raster.Row(0) + stride);
+  std::vector<uint8_t> current(raster.Row(1), raster.Row(1) + stride);
+  std::vector<uint16_t> columns(stride);
   for (int y = 1; y < raster.height - 1; ++y) {
-    const uint8_t* mid = copy.data() + y * stride;
-    const uint8_t* up = mid - stride;
-    const uint8_t* down = mid + stride;
-    uint8_t* out = raster.Row(y);
-    for (size_t i = bpp; i < stride - bpp; ++i) {
-      const int sum = up[i - bpp] + up[i] + up[i + bpp] + mid[i - bpp] + mid[i + bpp] +
-                      down[i - bpp] + down[i] + down[i + bpp];
-      out[i] = kernel(mid[i], sum);
-    }
+    const uint8_t* __restrict up = above.data();
+    const uint8_t* __restrict mid = current.data();
+    const uint8_t* __restrict down = raster.Row(y + 1);
+    uint16_t* __restrict sums = columns.data();
+    for (size_t i = 0; i < stride; ++i) sums[i] = up[i] + mid[i] + down[i];
+    uint8_t* __restrict out = raster.Row(y);
+    for (size_t i = bpp; i < stride - bpp; ++i)
+      out[i] = kernel(mid[i], sums[i - bpp] + sums[i] + sums[i + bpp] - mid[i]);
+    above.swap(current);
+    std::copy_n(down, stride, current.data());
   }
 }
 

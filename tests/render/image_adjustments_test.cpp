@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -135,6 +136,35 @@ TEST(Filters, DotIsSharpenedAndSmoothed) {
   bright.Row(1)[1] = 255;
   Sharpen(bright);
   EXPECT_EQ(bright.Row(1)[1], 255); // clamped
+}
+
+TEST(Filters, MatchTheKernelsOnEveryInteriorSample) {
+  for (bool colour : {false, true}) {
+    Raster raster = colour ? NewColorRaster(7, 5, kBlack) : NewGreyRaster(7, 5, kBlack);
+    unsigned seed = 12345;
+    for (uint8_t& v : raster.pixels) v = uint8_t((seed = seed * 1103515245 + 12345) >> 16);
+    const Raster before = raster;
+    Raster sharp = raster, smooth = raster;
+    Sharpen(sharp);
+    Smooth(smooth);
+    const int bpp = raster.BytesPerPixel();
+    for (int y = 0; y < 5; ++y)
+      for (int i = 0; i < raster.Stride(); ++i) {
+        const int x = i / bpp;
+        if (x == 0 || x == 6 || y == 0 || y == 4) {
+          EXPECT_EQ(sharp.Row(y)[i], before.Row(y)[i]);
+          EXPECT_EQ(smooth.Row(y)[i], before.Row(y)[i]);
+          continue;
+        }
+        int sum = 0;
+        for (int dy = -1; dy <= 1; ++dy)
+          for (int dx = -1; dx <= 1; ++dx)
+            if (dx || dy) sum += before.Row(y + dy)[i + dx * bpp];
+        const int centre = before.Row(y)[i];
+        EXPECT_EQ(sharp.Row(y)[i], std::clamp((12 * centre - sum) / 4, 0, 255)) << x << "," << y;
+        EXPECT_EQ(smooth.Row(y)[i], (4 * centre + sum) / 12) << x << "," << y;
+      }
+  }
 }
 
 TEST(ToneTableApply, ColourChannelsLandInStoredOrder) {
