@@ -14,11 +14,11 @@
 
 namespace {
 
-constexpr const char* kSecondaryCaptureSOPClass = "1.2.840.10008.5.1.4.1.1.7";
+constexpr const char *kSecondaryCaptureSOPClass = "1.2.840.10008.5.1.4.1.1.7";
 
 // Encapsulated pixel data (PS3.5 A.4): an empty basic offset table, one
 // fragment with the whole JPEG, padded to even length with a zero byte.
-void AddEncapsulatedPixels(DcmObj& object, const std::vector<uint8_t>& jpeg) {
+void AddEncapsulatedPixels(DcmObj &object, const std::vector<uint8_t> &jpeg) {
   object.Add(new DcmTag(0x7FE0, 0x0010, kUndefinedLength, nullptr, "OB"));
   object.Add(new DcmTag(0xFFFE, 0xE000, uint32_t(0), nullptr));
   object.Add(ZeroPaddedValue(0xFFFE, 0xE000, jpeg.data(), jpeg.size()));
@@ -27,9 +27,9 @@ void AddEncapsulatedPixels(DcmObj& object, const std::vector<uint8_t>& jpeg) {
 
 } // namespace
 
-bool DCMStudy::SentJPEG(const std::string& callingAE, const std::string& calledAE,
-                        const std::string& host, const std::string& port,
-                        const JPEGImage& image, int instanceNumber) const {
+bool DCMStudy::SentJPEG(const std::string &callingAE, const std::string &calledAE,
+                        const std::string &host, const std::string &port, const JPEGImage &image,
+                        int instanceNumber) const {
   if (!image.Baseline || image.Photometric.empty() || image.Width > 0xFFFF ||
       image.Height > 0xFFFF) {
     WriteLog("ERROR, DCMStudy::SentJPEG, the image is no 8-bit baseline grey or colour JPEG");

@@ -27,7 +27,6 @@ struct DCMStudy {
 
   // Stores image as a Secondary Capture object in JPEG baseline, numbered
   // instanceNumber. True when the PACS answered status 0.
-  bool SentJPEG(const std::string& callingAE, const std::string& calledAE,
-                const std::string& host, const std::string& port, const JPEGImage& image,
-                int instanceNumber) const;
+  bool SentJPEG(const std::string &callingAE, const std::string &calledAE, const std::string &host,
+                const std::string &port, const JPEGImage &image, int instanceNumber) const;
 };

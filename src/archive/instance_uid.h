@@ -9,5 +9,5 @@
 // clock's milliseconds and grows by one per UID, so UIDs differ within one
 // process and across restarts unless a process made more UIDs than
 // milliseconds passed until the next start.
-std::string UniqueUID(const std::string& installationNumber, const std::string& date,
-                      const std::string& time);
+std::string UniqueUID(const std::string &installationNumber, const std::string &date,
+                      const std::string &time);

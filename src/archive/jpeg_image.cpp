@@ -20,14 +20,14 @@ struct ErrorManager {
 };
 
 void OnError(j_common_ptr cinfo) {
-  auto* manager = reinterpret_cast<ErrorManager*>(cinfo->err);
+  auto *manager = reinterpret_cast<ErrorManager *>(cinfo->err);
   (*cinfo->err->format_message)(cinfo, manager->message);
   longjmp(manager->jump, 1);
 }
 
 void OnMessage(j_common_ptr, int) {} // warnings of damaged data are not logged
 
-std::string PhotometricOf(const jpeg_decompress_struct& cinfo) {
+std::string PhotometricOf(const jpeg_decompress_struct &cinfo) {
   if (cinfo.num_components == 1)
     return "MONOCHROME2";
   if (cinfo.num_components != 3)
@@ -36,19 +36,17 @@ std::string PhotometricOf(const jpeg_decompress_struct& cinfo) {
     return "RGB";
   if (cinfo.jpeg_color_space != JCS_YCbCr)
     return {};
-  const jpeg_component_info* c = cinfo.comp_info;
-  const bool subsampled = c[0].h_samp_factor != c[1].h_samp_factor ||
-                          c[0].v_samp_factor != c[1].v_samp_factor ||
-                          c[0].h_samp_factor != c[2].h_samp_factor ||
-                          c[0].v_samp_factor != c[2].v_samp_factor;
+  const jpeg_component_info *c = cinfo.comp_info;
+  const bool subsampled =
+      c[0].h_samp_factor != c[1].h_samp_factor || c[0].v_samp_factor != c[1].v_samp_factor ||
+      c[0].h_samp_factor != c[2].h_samp_factor || c[0].v_samp_factor != c[2].v_samp_factor;
   return subsampled ? "YBR_FULL_422" : "YBR_FULL";
 }
 
 // Reads the header (and with pixels given, the whole image). Holds no C++
 // objects with destructors across the library calls, so the jump out is safe.
-bool Decompress(jpeg_decompress_struct& cinfo, ErrorManager& err,
-                const std::vector<uint8_t>& data, JPEGImage& image, std::vector<uint8_t>* pixels,
-                std::string& error) {
+bool Decompress(jpeg_decompress_struct &cinfo, ErrorManager &err, const std::vector<uint8_t> &data,
+                JPEGImage &image, std::vector<uint8_t> *pixels, std::string &error) {
   if (setjmp(err.jump)) {
     error = err.message;
     return false;
@@ -79,8 +77,8 @@ bool Decompress(jpeg_decompress_struct& cinfo, ErrorManager& err,
 }
 
 // Fills image's header fields from data.
-bool Run(const std::vector<uint8_t>& data, JPEGImage& image, std::vector<uint8_t>* pixels,
-         std::string& error) {
+bool Run(const std::vector<uint8_t> &data, JPEGImage &image, std::vector<uint8_t> *pixels,
+         std::string &error) {
   jpeg_decompress_struct cinfo{};
   ErrorManager err{};
   cinfo.err = jpeg_std_error(&err.base);
@@ -94,7 +92,7 @@ bool Run(const std::vector<uint8_t>& data, JPEGImage& image, std::vector<uint8_t
 
 } // namespace
 
-bool LoadJPEGImage(const std::string& path, JPEGImage& image, std::string& error) {
+bool LoadJPEGImage(const std::string &path, JPEGImage &image, std::string &error) {
   std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (!in) {
     error = "cannot open the file";
@@ -107,14 +105,14 @@ bool LoadJPEGImage(const std::string& path, JPEGImage& image, std::string& error
   }
   image.Data.resize(static_cast<size_t>(size));
   in.seekg(0);
-  if (!in.read(reinterpret_cast<char*>(image.Data.data()), size)) {
+  if (!in.read(reinterpret_cast<char *>(image.Data.data()), size)) {
     error = "cannot read the file";
     return false;
   }
   return Run(image.Data, image, nullptr, error);
 }
 
-bool DecodeJPEGImage(const JPEGImage& image, std::vector<uint8_t>& pixels, std::string& error) {
+bool DecodeJPEGImage(const JPEGImage &image, std::vector<uint8_t> &pixels, std::string &error) {
   JPEGImage header;
   return Run(image.Data, header, &pixels, error);
 }

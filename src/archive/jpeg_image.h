@@ -19,8 +19,8 @@ struct JPEGImage {
 
 // Reads the file and its JPEG header. False with the reason in error when the
 // file cannot be read or is no JPEG that libjpeg can read.
-bool LoadJPEGImage(const std::string& path, JPEGImage& image, std::string& error);
+bool LoadJPEGImage(const std::string &path, JPEGImage &image, std::string &error);
 
 // Decodes the image into rows from the top: grey samples for 1 component,
 // R, G, B otherwise. False with the reason in error.
-bool DecodeJPEGImage(const JPEGImage& image, std::vector<uint8_t>& pixels, std::string& error);
+bool DecodeJPEGImage(const JPEGImage &image, std::vector<uint8_t> &pixels, std::string &error);

@@ -8,7 +8,7 @@
 #include "render/jpeg_encoder.h"
 #include "render/pdf_writer.h"
 
-bool JPEGToPDFStream(const JPEGImage& image, std::string& pdf) {
+bool JPEGToPDFStream(const JPEGImage &image, std::string &pdf) {
   pdf.clear();
   std::vector<uint8_t> pixels;
   std::vector<uint8_t> jpeg;

@@ -8,4 +8,4 @@ struct JPEGImage;
 // page of the image's size (DeviceGray for grey JPEGs, else DeviceRGB) into
 // pdf, replacing its content. False, logged, when the image cannot be decoded
 // or encoded (pdf is then empty).
-bool JPEGToPDFStream(const JPEGImage& image, std::string& pdf);
+bool JPEGToPDFStream(const JPEGImage &image, std::string &pdf);

@@ -27,8 +27,8 @@ std::pair<int, int> StepPdfInstanceCounter() {
 
 } // namespace
 
-bool PDF2DICOM(const std::string& pdf, const DCMStudy& study, DcmObj& object,
-               const std::string& documentTitle) {
+bool PDF2DICOM(const std::string &pdf, const DCMStudy &study, DcmObj &object,
+               const std::string &documentTitle) {
   const std::string today = FormatDateTime("yyyymmdd");
   const std::string base = UniqueUID("99", today, study.StudyTime);
   const auto [before, after] = StepPdfInstanceCounter();

@@ -9,14 +9,14 @@
 
 namespace {
 
-bool IsNativeEncoding(const std::string& transferSyntax) {
-  return transferSyntax == ts::ImplicitLittleEndian ||
-         transferSyntax == ts::ExplicitLittleEndian || transferSyntax == ts::ExplicitBigEndian;
+bool IsNativeEncoding(const std::string &transferSyntax) {
+  return transferSyntax == ts::ImplicitLittleEndian || transferSyntax == ts::ExplicitLittleEndian ||
+         transferSyntax == ts::ExplicitBigEndian;
 }
 
 // The object may go on the negotiated context: native encodings are
 // re-encoded by the writer, compressed pixel data only travels as itself.
-bool ContextFits(PDU_Service& pdu, const DcmObj& object, const std::string& caller) {
+bool ContextFits(PDU_Service &pdu, const DcmObj &object, const std::string &caller) {
   std::string negotiated;
   if (!pdu.GetTransferSyntaxUID(pdu.pdata.PresentationContextID, negotiated) ||
       IsNativeEncoding(object.TransferSyntax) || negotiated == object.TransferSyntax)
@@ -28,13 +28,13 @@ bool ContextFits(PDU_Service& pdu, const DcmObj& object, const std::string& call
 
 } // namespace
 
-bool StoreObject(const std::string& caller, const std::string& callingAE,
-                 const std::string& calledAE, const std::string& host, const std::string& port,
-                 DcmObj& object, const std::string& sopClassUID, unsigned timeoutSeconds) {
+bool StoreObject(const std::string &caller, const std::string &callingAE,
+                 const std::string &calledAE, const std::string &host, const std::string &port,
+                 DcmObj &object, const std::string &sopClassUID, unsigned timeoutSeconds) {
   PDU_Service pdu;
   bool stored = false;
-  if (!OpenAssociation(pdu, callingAE, calledAE, host, port, sopClassUID, object.TransferSyntax,
-                       "", timeoutSeconds)) {
+  if (!OpenAssociation(pdu, callingAE, calledAE, host, port, sopClassUID, object.TransferSyntax, "",
+                       timeoutSeconds)) {
     WriteLog("ERROR, " + caller + ", OpenAssoc failed");
   } else if (ContextFits(pdu, object, caller)) {
     if (WriteStoreRQ(pdu, object, sopClassUID) != 0)
@@ -46,8 +46,8 @@ bool StoreObject(const std::string& caller, const std::string& callingAE,
   return stored;
 }
 
-bool SendSCU(const std::string& callingAE, const std::string& calledAE, const std::string& host,
-             const std::string& port, DcmObj& object, unsigned timeoutSeconds) {
+bool SendSCU(const std::string &callingAE, const std::string &calledAE, const std::string &host,
+             const std::string &port, DcmObj &object, unsigned timeoutSeconds) {
   const std::string sopClassUID = object.GetString(0x0008, 0x0016);
   if (sopClassUID.empty())
     return false;

@@ -14,8 +14,8 @@
 #include "frame/date_time.h"
 #include "frame/event_log.h"
 
-bool SendToPACS(const std::string& jpegPath, const std::string& callingAETitle,
-                const std::string& filmSizeID, int32_t pacsFormat) {
+bool SendToPACS(const std::string &jpegPath, const std::string &callingAETitle,
+                const std::string &filmSizeID, int32_t pacsFormat) {
   DCMStudy study;
   study.PatientName = callingAETitle;
   study.PatientID = "For Assignment";
@@ -41,18 +41,18 @@ bool SendToPACS(const std::string& jpegPath, const std::string& callingAETitle,
   if (pacsFormat != 0) {
     const bool sent = study.SentJPEG(kPacsCallingAETitle, config->PacsAET, config->PacsIP,
                                      config->PacsPort, image, 1);
-    WriteLog(sent ? "INFO, SendToPACS, sent JPEG to " + config->PacsAET + " succesfully, " +
-                        study.StudyUID
-                  : "ERROR, SendToPACS, sending JPEG to " + config->PacsAET + ", " +
-                        study.StudyUID);
+    WriteLog(sent
+                 ? "INFO, SendToPACS, sent JPEG to " + config->PacsAET + " succesfully, " +
+                       study.StudyUID
+                 : "ERROR, SendToPACS, sending JPEG to " + config->PacsAET + ", " + study.StudyUID);
     return sent;
   }
   std::string pdf;
   DcmObj object;
   if (!JPEGToPDFStream(image, pdf) || !PDF2DICOM(pdf, study, object, filmSizeID))
     return false;
-  const bool sent = SendSCU(kPacsCallingAETitle, config->PacsAET, config->PacsIP,
-                            config->PacsPort, object, kPacsTimeoutSeconds);
+  const bool sent = SendSCU(kPacsCallingAETitle, config->PacsAET, config->PacsIP, config->PacsPort,
+                            object, kPacsTimeoutSeconds);
   WriteLog(sent ? "INFO, SendToPACS, sent PDF to " + config->PacsAET + " succesfully, " +
                       study.StudyUID
                 : "ERROR, SendToPACS, sending PDF to " + config->PacsAET + ", " + study.StudyUID);

@@ -8,5 +8,5 @@
 // configuration. The calling AE title of the print job stands as the patient's
 // name, the film size ID as the accession number. True when the PACS answered
 // the C-STORE with status 0.
-bool SendToPACS(const std::string& jpegPath, const std::string& callingAETitle,
-                const std::string& filmSizeID, int32_t pacsFormat);
+bool SendToPACS(const std::string &jpegPath, const std::string &callingAETitle,
+                const std::string &filmSizeID, int32_t pacsFormat);

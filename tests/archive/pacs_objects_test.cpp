@@ -22,7 +22,7 @@ using namespace testing_support;
 
 namespace {
 
-std::string LastComponent(const std::string& uid) { return uid.substr(uid.rfind('.') + 1); }
+std::string LastComponent(const std::string &uid) { return uid.substr(uid.rfind('.') + 1); }
 
 TEST(PDF2DICOM, InstanceCounterNumbersAndWraps) {
   DCMStudy study;
@@ -60,7 +60,7 @@ TEST(PDF2DICOM, DocumentIsPaddedWithOneZeroByte) {
   for (const std::string pdf : {"%PDF-", "%PDF-1"}) {
     DcmObj object;
     ASSERT_TRUE(PDF2DICOM(pdf, study, object, "TITLE"));
-    const DcmTag* document = object.Find(0x0042, 0x0011);
+    const DcmTag *document = object.Find(0x0042, 0x0011);
     ASSERT_NE(document, nullptr);
     EXPECT_EQ(document->VR, "OB");
     ASSERT_EQ(document->Length, (pdf.size() + 1) / 2 * 2);
@@ -92,7 +92,7 @@ std::vector<uint8_t> MakeJpeg(J_COLOR_SPACE inSpace, J_COLOR_SPACE jpegSpace, in
   jpeg_error_mgr err{};
   cinfo.err = jpeg_std_error(&err);
   jpeg_create_compress(&cinfo);
-  unsigned char* out = nullptr;
+  unsigned char *out = nullptr;
   unsigned long size = 0;
   jpeg_mem_dest(&cinfo, &out, &size);
   cinfo.image_width = 32;
@@ -120,12 +120,12 @@ std::vector<uint8_t> MakeJpeg(J_COLOR_SPACE inSpace, J_COLOR_SPACE jpegSpace, in
 
 TEST(LoadJPEGImage, DeclaresWhatTheJpegHolds) {
   struct Case {
-    const char* name;
+    const char *name;
     J_COLOR_SPACE in, jpeg;
     int h, v;
     bool progressive;
     int components;
-    const char* photometric;
+    const char *photometric;
     bool baseline;
   } cases[] = {
       {"grey", JCS_GRAYSCALE, JCS_GRAYSCALE, 1, 1, false, 1, "MONOCHROME2", true},
@@ -137,7 +137,7 @@ TEST(LoadJPEGImage, DeclaresWhatTheJpegHolds) {
       {"progressive", JCS_RGB, JCS_YCbCr, 1, 1, true, 3, "YBR_FULL", false},
   };
   TempDir dir;
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
     const std::string path = dir.folder() + "image.jpg";
     const std::vector<uint8_t> bytes = MakeJpeg(c.in, c.jpeg, c.h, c.v, c.progressive);
@@ -157,7 +157,7 @@ TEST(LoadJPEGImage, DeclaresWhatTheJpegHolds) {
 TEST(LoadJPEGImage, DamagedFilesFailWithAReason) {
   TempDir dir;
   const std::vector<uint8_t> good = MakeJpeg(JCS_RGB, JCS_YCbCr, 1, 1, false);
-  for (const std::string& content :
+  for (const std::string &content :
        {std::string(), std::string("\xff\xd8\xff", 3), std::string(good.begin(), good.begin() + 40),
         std::string("GIF89a")}) {
     WriteFile(dir.path() / "bad.jpg", content);
@@ -187,8 +187,8 @@ TEST(SentJPEG, RefusesWhatJpegBaselineCannotCarry) {
     WriteFile(dir.path() / "film.jpg", std::string(bytes.begin(), bytes.end()));
     EXPECT_FALSE(SendToPACS(dir.folder() + "film.jpg", "WARD3", "14INX17IN", 1));
   }
-  EXPECT_TRUE(
-      log.Contains("ERROR, DCMStudy::SentJPEG, the image is no 8-bit baseline grey or colour JPEG"));
+  EXPECT_TRUE(log.Contains(
+      "ERROR, DCMStudy::SentJPEG, the image is no 8-bit baseline grey or colour JPEG"));
   EXPECT_FALSE(log.Contains("OpenAssoc failed"));
 }
 

@@ -2,6 +2,8 @@
 // baseline or as Encapsulated PDF.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <filesystem>
 #include <set>
 #include <string>
@@ -13,6 +15,7 @@
 #include "pacs_test_support.h"
 #include "print/film_box.h"
 #include "render/film_file.h"
+#include "render/render_fixture.h"
 
 using namespace testing_support;
 
@@ -21,11 +24,11 @@ namespace {
 constexpr int kJpeg = 1, kPdf = 0;
 
 struct Film {
-  const char* name;
+  const char *name;
   bool colour;
   int format;
-  const char* sopClass;
-  const char* transferSyntax;
+  const char *sopClass;
+  const char *transferSyntax;
 };
 
 class SendToPACSTest : public ::testing::Test {
@@ -44,7 +47,7 @@ TEST_F(SendToPACSTest, StoresTheFilmWithTheTableValues) {
       {"colour-pdf.jpg", true, kPdf, "1.2.840.10008.5.1.4.1.1.104.1", "1.2.840.10008.1.2.1"},
   };
   std::set<std::string> seen;
-  for (const Film& film : cases) {
+  for (const Film &film : cases) {
     SCOPED_TRACE(film.name);
     const std::string path = WriteFilmJpeg(films.folder() + film.name, 65, 47, film.colour);
     const std::string before = ReadFile(path);
@@ -53,7 +56,7 @@ TEST_F(SendToPACSTest, StoresTheFilmWithTheTableValues) {
     const auto files = pacs.Files();
     ASSERT_EQ(files.size(), seen.size() + 1);
     std::string file;
-    for (const auto& f : files)
+    for (const auto &f : files)
       if (seen.insert(f).second)
         file = f;
     const std::string dump = pacs.Dump(file);
@@ -127,7 +130,7 @@ TEST_F(SendToPACSTest, FilmsWithinOneMinuteArriveAsDistinctObjects) {
   const auto files = pacs.Files();
   ASSERT_EQ(files.size(), 4u) << "a later film overwrote an earlier one";
   std::set<std::string> uids;
-  for (const auto& file : files) {
+  for (const auto &file : files) {
     const std::string dump = pacs.Dump(file);
     uids.insert(DumpValue(dump, "SOPInstanceUID"));
     uids.insert(DumpValue(dump, "SeriesInstanceUID"));
@@ -144,8 +147,8 @@ TEST_F(SendToPACSTest, MissingFileOpensNoAssociation) {
   }
   WriteFile(films.folder() + "not-a.jpg", "plain text, no JPEG");
   EXPECT_FALSE(SendToPACS(films.folder() + "not-a.jpg", "WARD3", "14INX17IN", kJpeg));
-  EXPECT_TRUE(log.Contains("ERROR, SendToPACS, cannot read the JPEG " + films.folder() +
-                           "not-a.jpg"));
+  EXPECT_TRUE(
+      log.Contains("ERROR, SendToPACS, cannot read the JPEG " + films.folder() + "not-a.jpg"));
   EXPECT_EQ(pacs.Log().find("Association Received"), std::string::npos) << pacs.Log();
   EXPECT_TRUE(pacs.Files().empty());
 }
@@ -204,11 +207,32 @@ TEST(SaveFilmFileToPACS, WritesTheJpegAndStoresIt) {
   EXPECT_FALSE(SaveFilmFile(filmBox, raster, "WARD3", "PACS", 8));
   EXPECT_TRUE(log.Contains("ERROR, SendToPACS, sending PDF to STORESCP"));
   size_t jpegs = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(home.path() / "filmbox" / "PACS")) {
+  for (const auto &entry : std::filesystem::directory_iterator(home.path() / "filmbox" / "PACS")) {
     EXPECT_EQ(entry.path().extension(), ".jpg");
     ++jpegs;
   }
   EXPECT_EQ(jpegs, 2u);
+  SetProgramFolder("./");
+}
+
+// The output code's road for the destination "PACS": the film box is
+// composed, written as a JPEG and sent; a failed send fails the print.
+TEST(FilmBoxPrintToPACS, FailedSendIsAProcessingFailure) {
+  TempDir home, config;
+  setenv("XDG_CONFIG_HOME", config.path().c_str(), 1); // the print counter's folder
+  SetProgramFolder(home.folder());
+  render_test::LogCapture log;
+  auto film = render_test::Film(1, 1, -1, 64);
+  film->CallingAETitle = "WARD3";
+  {
+    StoreSCP pacs;
+    UsePacs(pacs.port());
+    EXPECT_EQ(film->Print("PACS"), 0) << log.All();
+    ASSERT_EQ(pacs.Files().size(), 1u);
+    EXPECT_EQ(DumpValue(pacs.Dump(pacs.Files()[0]), "PatientName"), "WARD3");
+  }
+  EXPECT_EQ(film->Print("PACS"), 531);
+  EXPECT_TRUE(log.Has("ERROR, SendSCU, OpenAssoc failed"));
   SetProgramFolder("./");
 }
 

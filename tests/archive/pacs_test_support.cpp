@@ -11,9 +11,9 @@
 
 using namespace testing_support;
 
-StoreSCP::StoreSCP(const std::vector<std::string>& extraOptions) : port_(FreePort()) {
-  std::vector<std::string> argv = {"storescp", "-v", "+xa", "-od", folder.path().string(),
-                                   "-fe", ".dcm"};
+StoreSCP::StoreSCP(const std::vector<std::string> &extraOptions) : port_(FreePort()) {
+  std::vector<std::string> argv = {"storescp", "-v",  "+xa", "-od", folder.path().string(),
+                                   "-fe",      ".dcm"};
   argv.insert(argv.end(), extraOptions.begin(), extraOptions.end());
   argv.push_back(std::to_string(port_));
   process_ = std::make_unique<ChildProcess>(argv);
@@ -22,14 +22,14 @@ StoreSCP::StoreSCP(const std::vector<std::string>& extraOptions) : port_(FreePor
 
 std::vector<std::string> StoreSCP::Files() const {
   std::vector<std::string> files;
-  for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
+  for (const auto &entry : std::filesystem::directory_iterator(folder.path()))
     if (entry.path().extension() == ".dcm")
       files.push_back(entry.path().string());
   std::sort(files.begin(), files.end());
   return files;
 }
 
-std::string StoreSCP::Dump(const std::string& file) const {
+std::string StoreSCP::Dump(const std::string &file) const {
   std::string output;
   EXPECT_EQ(RunCommand({"dcmdump", "-M", "-Un", file}, &output), 0) << output;
   return output;
@@ -43,7 +43,7 @@ void UsePacs(int port) {
   ReplaceConfiguration(config);
 }
 
-std::string WriteFilmJpeg(const std::string& path, int width, int height, bool colour) {
+std::string WriteFilmJpeg(const std::string &path, int width, int height, bool colour) {
   const int components = colour ? 3 : 1;
   std::vector<uint8_t> pixels(size_t(width) * height * components);
   for (size_t i = 0; i < pixels.size(); ++i)
@@ -53,7 +53,7 @@ std::string WriteFilmJpeg(const std::string& path, int width, int height, bool c
   return path;
 }
 
-std::string DumpValue(const std::string& dump, const std::string& name) {
+std::string DumpValue(const std::string &dump, const std::string &name) {
   std::istringstream lines(dump);
   for (std::string line; std::getline(lines, line);) {
     const size_t hash = line.rfind("# ");

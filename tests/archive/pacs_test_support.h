@@ -10,11 +10,11 @@
 class StoreSCP {
 public:
   // extraOptions such as "+xi" come before the port.
-  explicit StoreSCP(const std::vector<std::string>& extraOptions = {});
+  explicit StoreSCP(const std::vector<std::string> &extraOptions = {});
   // The stored files (*.dcm), sorted.
   std::vector<std::string> Files() const;
   // dcmdump of one stored file.
-  std::string Dump(const std::string& file) const;
+  std::string Dump(const std::string &file) const;
   std::string Log() const { return process_->Stdout() + process_->Stderr(); }
   int port() const { return port_; }
 
@@ -29,7 +29,7 @@ private:
 void UsePacs(int port);
 
 // Writes a JPEG film of width x height (grey or colour) as the file output does.
-std::string WriteFilmJpeg(const std::string& path, int width, int height, bool colour);
+std::string WriteFilmJpeg(const std::string &path, int width, int height, bool colour);
 
 // The value in brackets of the first dcmdump line naming the attribute, or "".
-std::string DumpValue(const std::string& dump, const std::string& name);
+std::string DumpValue(const std::string &dump, const std::string &name);
