@@ -121,6 +121,31 @@ TEST(FilmBoxCreate, ResponseEncodingReadsInDcmtk) {
   EXPECT_EQ(dump.find("E:"), std::string::npos) << dump;
 }
 
+// A request that already holds a Referenced Image Box Sequence gets the
+// server's in its place, once.
+TEST(FilmBoxCreate, ReferencedImageBoxSequenceOfTheRequestIsReplaced) {
+  const std::string own = "(2010,0510) SQ (Sequence)\n"
+                          "(fffe,e000) na (Item)\n"
+                          "(0008,1150) UI [1.2.840.10008.5.1.1.4]\n"
+                          "(0008,1155) UI [9.9.9]\n"
+                          "(fffe,e00d) na (ItemDelimitationItem)\n"
+                          "(fffe,e0dd) na (SequenceDelimitationItem)\n";
+  std::string dump = FilmBoxDump("STANDARD\\1,1");
+  dump.insert(dump.find("(2050,0500)"), own);
+  DcmObj response = DatasetFromDump(dump, SequenceLengths::Undefined);
+  FilmBox box;
+  ASSERT_EQ(box.Create("1.2", response, "1.2.3"), 0);
+  int sequences = 0;
+  for (int i = 0; i < response.Count(); ++i) {
+    sequences += response.GetTag(i)->Is(0x2010, 0x0510);
+    EXPECT_NE(response.GetTag(i)->GetString(), "9.9.9");
+  }
+  EXPECT_EQ(sequences, 1);
+  const int sequence = PositionOf(response, 0x2010, 0x0510);
+  EXPECT_EQ(response.GetTag(sequence + 3)->GetString(), "1.2.3.101");
+  EXPECT_TRUE(response.GetTag(sequence + 6)->Is(0x2050, 0x0500));
+}
+
 TEST(FilmBoxRegister, ImageDisplayFormats) {
   struct Case {
     const char *format;
