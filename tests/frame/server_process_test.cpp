@@ -13,13 +13,15 @@ using namespace testing_support;
 namespace {
 void RunAndStop(int stopSignal) {
   TempDir home;
-  WriteFile(home.path() / "corvanel.ini", "[CORVANEL]\nPort=" + std::to_string(FreePort()) + "\n");
+  const int port = FreePort();
+  WriteFile(home.path() / "corvanel.ini", "[CORVANEL]\nPort=" + std::to_string(port) + "\n");
   ChildProcess server({BuildPath("corvanel-server")}, {{"CORVANEL_HOME", home.path().string()}});
   const auto log = home.path() / "logs" / (FormatDateTime("yyyymmdd") + "_corvanel.txt");
   const std::string startLine = "INFO, Corvanel V" + FileVersionText("");
   ASSERT_TRUE(WaitForFileText(log, startLine)) << server.Stderr();
   EXPECT_EQ(ReadFile(log).substr(8, 2 + startLine.size() + 1), ", " + startLine + "\n");
   EXPECT_TRUE(std::filesystem::is_directory(home.path() / "filmbox"));
+  EXPECT_TRUE(WaitForPort(port)) << server.Stderr(); // the configured Port
 
   EXPECT_EQ(server.Stop(stopSignal), 0);
   EXPECT_TRUE(WaitForFileText(log, "is finishing ****"));
