@@ -29,5 +29,12 @@ test-asan:
 test-tsan:
 	$(MAKE) test BUILD=build-tsan CMAKE_FLAGS="-DCORVANEL_SANITIZE=thread -DCORVANEL_GUI=OFF"
 
+# Benchmark programs (build-bench/bench/*_bench) and libFuzzer targets (clang).
+bench:
+	$(MAKE) build BUILD=build-bench CMAKE_FLAGS="-DCORVANEL_BENCH=ON -DCORVANEL_GUI=OFF -DCMAKE_BUILD_TYPE=Release"
+
+fuzz:
+	$(MAKE) build BUILD=build-fuzz CMAKE_FLAGS="-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCORVANEL_FUZZ=ON -DCORVANEL_GUI=OFF"
+
 clean:
-	rm -rf build build-asan build-tsan
+	rm -rf build build-asan build-tsan build-bench build-fuzz
