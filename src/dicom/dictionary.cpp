@@ -47,6 +47,8 @@ const DictStruct *FindDictEntry(uint16_t group, uint16_t element) {
   return it;
 }
 
+std::span<const DictStruct> DictionaryEntries() { return kDictionary; }
+
 std::string UIDName(const std::string &uid) {
   for (const auto &entry : kUIDNames)
     if (entry.uid == uid)
