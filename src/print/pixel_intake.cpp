@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <string>
 
 #include "frame/event_log.h"
 #include "print/image_box.h"
@@ -60,6 +61,81 @@ inline void YbrToRgb(int y, int cb, int cr, uint8_t *rgb) {
   rgb[2] = Clamp255(std::round(y + 1.772 * (cb - 128)));
 }
 
+// Colour samples (RGB, YBR_FULL or YBR_FULL_422; interleaved or planar) into
+// interleaved R, G, B. present counts the samples that arrived; pixels
+// without all their samples stay black. Returns the number of pixels written
+// (always the first ones).
+std::size_t ConvertColor(const ColorSamples &sample, const std::string &photometric, bool planar,
+                         std::size_t pixels, std::size_t present, uint8_t *out) {
+  const bool ybr = photometric != "RGB";
+  if (photometric == "YBR_FULL_422") {
+    // Y1 Y2 Cb Cr for each two pixels.
+    std::size_t pair = 0;
+    for (; 4 * pair + 3 < present; ++pair) {
+      const std::size_t s = 4 * pair;
+      const int cb = sample(s + 2), cr = sample(s + 3);
+      YbrToRgb(sample(s), cb, cr, out + 6 * pair);
+      if (2 * pair + 1 < pixels)
+        YbrToRgb(sample(s + 1), cb, cr, out + 6 * pair + 3);
+    }
+    return std::min(2 * pair, pixels);
+  }
+  if (planar) {
+    // Three planes; a pixel needs its sample in the last plane.
+    const std::size_t whole = present > 2 * pixels ? present - 2 * pixels : 0;
+    for (std::size_t k = 0; k < whole; ++k) {
+      uint8_t *rgb = out + 3 * k;
+      if (ybr) {
+        YbrToRgb(sample(k), sample(pixels + k), sample(2 * pixels + k), rgb);
+      } else {
+        rgb[0] = sample(k);
+        rgb[1] = sample(pixels + k);
+        rgb[2] = sample(2 * pixels + k);
+      }
+    }
+    return whole;
+  }
+  if (!sample.wide && !ybr) {
+    std::memcpy(out, sample.value, present / 3 * 3);
+  } else {
+    for (std::size_t k = 0; k < present / 3; ++k) {
+      if (ybr)
+        YbrToRgb(sample(3 * k), sample(3 * k + 1), sample(3 * k + 2), out + 3 * k);
+      else
+        for (std::size_t c = 0; c < 3; ++c)
+          out[3 * k + c] = sample(3 * k + c);
+    }
+  }
+  return present / 3;
+}
+
+// The window conversion of grey samples of more than 8 bits: rescaled, then
+// windowed, each step truncated toward zero, in double precision.
+void WindowGrey(const uint8_t *value, std::size_t count, bool isSigned, const ImageBox &box,
+                uint8_t *out) {
+  const double slope = box.RescaleSlope, intercept = box.RescaleIntercept;
+  const double center = box.WindowCenter, width = box.WindowWidth;
+  for (std::size_t k = 0; k < count; ++k) {
+    const uint16_t raw = Sample16(value, k);
+    const int v = isSigned ? static_cast<int16_t>(raw) : raw;
+    const double m = TruncTowardZero(intercept + slope * v);
+    const uint8_t g = Clamp255(TruncTowardZero((m - center) * 255 / width + 127));
+    out[k] = box.Invert ? static_cast<uint8_t>(255 - g) : g;
+  }
+}
+
+// The shift conversion of grey samples of more than 8 bits.
+void ShiftGrey(const uint8_t *value, std::size_t count, bool isSigned, const ImageBox &box,
+               uint8_t *out) {
+  const int shift = ShiftFor(box.BitsStored);
+  for (std::size_t k = 0; k < count; ++k) {
+    const uint16_t raw = Sample16(value, k);
+    const int v = isSigned ? static_cast<int16_t>(raw) >> shift : raw >> shift;
+    const uint8_t g = Clamp255(v);
+    out[k] = box.Invert ? static_cast<uint8_t>(255 - g) : g;
+  }
+}
+
 } // namespace
 
 uint16_t ImageBox::TakePixels(const uint8_t *value, std::size_t length) {
@@ -85,54 +161,21 @@ uint16_t ImageBox::TakePixels(const uint8_t *value, std::size_t length) {
     WriteLog("WARNING, ImageBox::Set, Pixel Data holds " + std::to_string(length) +
              " bytes, the image needs " + std::to_string(needed) +
              "; the missing pixels are black, image box " + SOPInstanceUID);
-  const std::size_t present = std::min(length, needed) / sampleBytes; // whole samples
+  const std::size_t present = value ? std::min(length, needed) / sampleBytes : 0; // whole samples
 
   Pixels.assign(IsRGB ? pixels * 3 : pixels, 0); // black where nothing arrives
   uint8_t *out = Pixels.data();
 
+  if (present == 0)
+    return 0;
   if (IsRGB) {
     if (wide && LogEnabled(1))
       WriteLog("INFO, Bits Stored: " + std::to_string(BitsStored));
-    const ColorSamples sample{value, wide, ShiftFor(BitsStored)};
-    const bool ybr = PhotometricInterpretation != "RGB";
-    if (ybr422) {
-      // Y1 Y2 Cb Cr for each two pixels.
-      for (std::size_t pair = 0; 4 * pair + 3 < present; ++pair) {
-        const std::size_t s = 4 * pair;
-        const int cb = sample(s + 2), cr = sample(s + 3);
-        YbrToRgb(sample(s), cb, cr, out + 6 * pair);
-        if (2 * pair + 1 < pixels)
-          YbrToRgb(sample(s + 1), cb, cr, out + 6 * pair + 3);
-      }
-    } else if (PlanarConfiguration == 1) {
-      // Three planes; a pixel needs its sample in the last plane.
-      const std::size_t whole = present > 2 * pixels ? present - 2 * pixels : 0;
-      for (std::size_t k = 0; k < whole; ++k) {
-        uint8_t *rgb = out + 3 * k;
-        if (ybr)
-          YbrToRgb(sample(k), sample(pixels + k), sample(2 * pixels + k), rgb);
-        else {
-          rgb[0] = sample(k);
-          rgb[1] = sample(pixels + k);
-          rgb[2] = sample(2 * pixels + k);
-        }
-      }
-    } else {
-      const std::size_t whole = present / 3;
-      if (!wide && !ybr) {
-        std::memcpy(out, value, whole * 3);
-      } else {
-        for (std::size_t k = 0; k < whole; ++k) {
-          if (ybr)
-            YbrToRgb(sample(3 * k), sample(3 * k + 1), sample(3 * k + 2), out + 3 * k);
-          else
-            for (int c = 0; c < 3; ++c)
-              out[3 * k + c] = sample(3 * k + c);
-        }
-      }
-    }
+    const std::size_t written =
+        ConvertColor({value, wide, ShiftFor(BitsStored)}, PhotometricInterpretation,
+                     PlanarConfiguration == 1, pixels, present, out);
     if (Invert)
-      InvertBytes(out, Pixels.size());
+      InvertBytes(out, 3 * written);
     return 0;
   }
 
@@ -149,25 +192,9 @@ uint16_t ImageBox::TakePixels(const uint8_t *value, std::size_t length) {
   }
 
   WriteLog("INFO, Bits Stored: " + std::to_string(BitsStored));
-  const bool isSigned = PixelRepresentation != 0;
-  if (WindowWidth > 0) {
-    const double slope = RescaleSlope, intercept = RescaleIntercept;
-    const double center = WindowCenter, width = WindowWidth;
-    for (std::size_t k = 0; k < present; ++k) {
-      const uint16_t raw = Sample16(value, k);
-      const int v = isSigned ? static_cast<int16_t>(raw) : raw;
-      const double m = TruncTowardZero(intercept + slope * v);
-      const uint8_t g = Clamp255(TruncTowardZero((m - center) * 255 / width + 127));
-      out[k] = Invert ? static_cast<uint8_t>(255 - g) : g;
-    }
-  } else {
-    const int shift = ShiftFor(BitsStored);
-    for (std::size_t k = 0; k < present; ++k) {
-      const uint16_t raw = Sample16(value, k);
-      const int v = isSigned ? static_cast<int16_t>(raw) >> shift : raw >> shift;
-      const uint8_t g = Clamp255(v);
-      out[k] = Invert ? static_cast<uint8_t>(255 - g) : g;
-    }
-  }
+  if (WindowWidth > 0)
+    WindowGrey(value, present, PixelRepresentation != 0, *this, out);
+  else
+    ShiftGrey(value, present, PixelRepresentation != 0, *this, out);
   return 0;
 }

@@ -270,6 +270,8 @@ TEST(ImageBoxSet, ShortPixelDataIsPaddedWithBlack) {
   rgb.samplesPerPixel = 3;
   Description planar = rgb;
   planar.planar = 1;
+  Description rgbReverse = rgb;
+  rgbReverse.polarity = "REVERSE";
   const Case cases[] = {
       {{}, {10, 20}, false, {10, 20, 0, 0}, "holds 2 bytes, the image needs 4"},
       {mono1, {10, 20}, false, {245, 235, 0, 0}, "holds 2 bytes, the image needs 4"},
@@ -278,6 +280,11 @@ TEST(ImageBoxSet, ShortPixelDataIsPaddedWithBlack) {
        {1, 2, 3, 4, 5, 6, 7, 8},
        false,
        {1, 2, 3, 4, 5, 6, 0, 0, 0, 0, 0, 0},
+       "holds 8 bytes, the image needs 12"},
+      {rgbReverse,
+       {1, 2, 3, 4, 5, 6, 7, 8},
+       false,
+       {254, 253, 252, 251, 250, 249, 0, 0, 0, 0, 0, 0},
        "holds 8 bytes, the image needs 12"},
       {planar,
        {1, 2, 3, 4, 11, 12, 13, 14, 21, 22},
