@@ -29,17 +29,31 @@ bool SaveUpdated(const IniFile& ini, const std::string& path) {
   return false;
 }
 
-// The process-wide records; never destroyed, so workers still running at exit
-// may go on reading them.
-struct Records {
-  std::mutex mutex;
-  std::shared_ptr<const PrintConfiguration> configuration;
-  std::shared_ptr<const Film2paper> film2paper;
+// One process-wide record: readers take the current snapshot, a replacement
+// swaps in a new one. Never destroyed, so workers still running at exit may go
+// on reading.
+template <typename Record> class ProcessRecord {
+public:
+  static ProcessRecord& Instance() {
+    static ProcessRecord* instance = new ProcessRecord;
+    return *instance;
+  }
+  std::shared_ptr<const Record> Current() {
+    std::lock_guard lock(mutex_);
+    if (!record_)
+      record_ = std::make_shared<const Record>();
+    return record_;
+  }
+  void Replace(Record record) {
+    auto replacement = std::make_shared<const Record>(std::move(record));
+    std::lock_guard lock(mutex_);
+    record_.swap(replacement); // the old record is freed after the lock
+  }
+
+private:
+  std::mutex mutex_;
+  std::shared_ptr<const Record> record_;
 };
-Records& ProcessRecords() {
-  static Records* records = new Records;
-  return *records;
-}
 } // namespace
 
 std::string PrintConfiguration::DefaultImageDir() { return ProgramFolder() + "imagebox/"; }
@@ -162,31 +176,17 @@ int32_t PaperForFilmSize(std::string_view filmSizeId) {
 }
 
 std::shared_ptr<const PrintConfiguration> CurrentConfiguration() {
-  Records& records = ProcessRecords();
-  std::lock_guard lock(records.mutex);
-  if (!records.configuration)
-    records.configuration = std::make_shared<const PrintConfiguration>();
-  return records.configuration;
+  return ProcessRecord<PrintConfiguration>::Instance().Current();
 }
 
 void ReplaceConfiguration(PrintConfiguration config) {
-  auto replacement = std::make_shared<const PrintConfiguration>(std::move(config));
-  Records& records = ProcessRecords();
-  std::lock_guard lock(records.mutex);
-  records.configuration.swap(replacement);
+  ProcessRecord<PrintConfiguration>::Instance().Replace(std::move(config));
 }
 
 std::shared_ptr<const Film2paper> CurrentFilm2paper() {
-  Records& records = ProcessRecords();
-  std::lock_guard lock(records.mutex);
-  if (!records.film2paper)
-    records.film2paper = std::make_shared<const Film2paper>();
-  return records.film2paper;
+  return ProcessRecord<Film2paper>::Instance().Current();
 }
 
 void ReplaceFilm2paper(Film2paper table) {
-  auto replacement = std::make_shared<const Film2paper>(std::move(table));
-  Records& records = ProcessRecords();
-  std::lock_guard lock(records.mutex);
-  records.film2paper.swap(replacement);
+  ProcessRecord<Film2paper>::Instance().Replace(std::move(table));
 }
