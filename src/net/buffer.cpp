@@ -36,17 +36,18 @@ bool Buffer::Flush() {
 }
 
 bool Buffer::ReadBlock() {
-  uint8_t chunk[kReceiveChunk];
+  // Received straight into the new block, which keeps only the received size.
+  BufferSpace block(kReceiveChunk);
   long received;
   do {
-    received = dsocket.ReadBinary(chunk, sizeof chunk);
+    received = dsocket.ReadBinary(block.data.get(), kReceiveChunk);
   } while (received == 0);
   if (received < 0) {
     WriteLog("ERROR, Buffer::ReadBlock, Error from ReadBinary()");
     return false;
   }
-  BufferSpace& block = incoming.emplace_back(static_cast<uint32_t>(received));
-  std::memcpy(block.data.get(), chunk, static_cast<size_t>(received));
+  block.capacity = static_cast<uint32_t>(received);
+  incoming.push_back(std::move(block));
   incomingCount += static_cast<uint32_t>(received);
   return true;
 }
@@ -77,6 +78,26 @@ bool Buffer::Read(void* destination, uint32_t n) {
     }
   }
   return TakeFront(static_cast<uint8_t*>(destination), n);
+}
+
+bool Buffer::Read(std::vector<uint8_t>& destination, uint32_t n) {
+  while (incomingCount < n) {
+    if (!ReadBlock()) {
+      WriteLog("ERROR, Buffer::Read, failed ReadBlock");
+      readFailed = true;
+      return false;
+    }
+  }
+  destination.reserve(destination.size() + n);
+  while (n > 0) {
+    BufferSpace& front = incoming.front();
+    uint32_t take = std::min(n, front.capacity - front.position);
+    const uint8_t* start = front.data.get() + front.position;
+    destination.insert(destination.end(), start, start + take);
+    TakeFront(nullptr, take);
+    n -= take;
+  }
+  return true;
 }
 
 bool Buffer::Skip(uint32_t n) {

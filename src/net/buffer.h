@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <vector>
 
 #include "net/socket.h"
 
@@ -34,6 +35,8 @@ public:
   bool Write(const void* bytes, uint32_t n);
   bool Flush();
   bool Read(void* destination, uint32_t n);
+  // Appends n bytes to destination (for whole message parts: no zero fill).
+  bool Read(std::vector<uint8_t>& destination, uint32_t n);
   bool ReadBlock();
   bool Skip(uint32_t n);
   // Takes n bytes from source into this Buffer's incoming queue, block by block

@@ -34,6 +34,10 @@ std::string Trimmed(const std::string& text) {
 
 constexpr uint16_t kMaximumPDULength = 16384;
 
+// The codec's stream is kept between messages up to this capacity, so that
+// large message parts do not fault in fresh pages each time.
+constexpr size_t kKeptStreamCapacity = 64u << 20;
+
 } // namespace
 
 PDU_Service::PDU_Service() {
@@ -222,8 +226,8 @@ bool PDU_Service::GetTransferSyntaxUID(uint8_t presentationContextID,
 
 bool PDU_Service::ParseRawVRIntoDCM(Buffer& vrBuffer, DcmObj& obj, uint8_t presentationContextID) {
   vrBuffer.SetIncomingEndian(Buffer::kLittleEndian);
-  std::vector<uint8_t> bytes(vrBuffer.IncomingCount());
-  vrBuffer.Read(bytes.data(), static_cast<uint32_t>(bytes.size()));
+  std::vector<uint8_t> bytes = TakeStream();
+  vrBuffer.Read(bytes, vrBuffer.IncomingCount());
   std::string transferSyntax;
   if (!GetTransferSyntaxUID(presentationContextID, transferSyntax)) {
     WriteLog("ERROR, PDU_Service::ParseRawVRIntoDCM GetTransferSyntaxUID()");
@@ -235,7 +239,9 @@ bool PDU_Service::ParseRawVRIntoDCM(Buffer& vrBuffer, DcmObj& obj, uint8_t prese
     WriteLog("INFO, PDU_Service::ParseRawVRIntoDCM, Transfer Syntax: " + transferSyntax);
   BufData buf(false);
   buf.Assign(std::move(bytes));
-  if (!buf.ReadObj(obj)) {
+  bool decoded = buf.ReadObj(obj);
+  KeepStream(buf.TakeBytes());
+  if (!decoded) {
     WriteLog("ERROR, PDU_Service::ParseRawVRIntoDCM buf.ReadOjb()");
     return false;
   }
@@ -248,9 +254,22 @@ bool PDU_Service::ParseDCMIntoRawVR(DcmObj& obj, Buffer& vrBuffer) {
   if (LogDataSets)
     LogDataSet(obj, " >> ");
   BufData buf(false);
+  buf.Assign(TakeStream());
   buf.WriteObj(obj);
   vrBuffer.Write(buf.Bytes().data(), static_cast<uint32_t>(buf.Size()));
+  KeepStream(buf.TakeBytes());
   return true;
+}
+
+std::vector<uint8_t> PDU_Service::TakeStream() {
+  std::vector<uint8_t> stream = std::move(codecStream);
+  stream.clear();
+  return stream;
+}
+
+void PDU_Service::KeepStream(std::vector<uint8_t> stream) {
+  if (stream.capacity() <= kKeptStreamCapacity)
+    codecStream = std::move(stream);
 }
 
 void PDU_Service::LogDataSet(DcmObj& obj, const char* direction) {

@@ -1,6 +1,7 @@
 #pragma once
 // One DICOM association, from either side: transport, association PDUs and
 // P-DATA framing of DIMSE message parts.
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -52,4 +53,9 @@ public:
 
 private:
   void LogDataSet(DcmObj& obj, const char* direction);
+  // The codec stream of the last message part, emptied, with its capacity.
+  std::vector<uint8_t> TakeStream();
+  void KeepStream(std::vector<uint8_t> stream);
+
+  std::vector<uint8_t> codecStream;
 };
