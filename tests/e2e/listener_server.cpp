@@ -1,6 +1,5 @@
 #include "listener_server.h"
 
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -23,7 +22,7 @@ ServerUnderTest::ServerUnderTest(ServerSettings settings)
                                                       {"CORVANEL_HOME", home_.path().string()}});
 }
 
-ServerUnderTest::~ServerUnderTest() { process_->Stop(SIGTERM, std::chrono::seconds(20)); }
+ServerUnderTest::~ServerUnderTest() { Stop(); }
 
 bool ServerUnderTest::WaitListening() {
   return WaitForLog("INFO, Initialize port: " + std::to_string(port)) && WaitForPort(port);

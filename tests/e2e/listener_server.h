@@ -1,6 +1,7 @@
 #pragma once
 // corvanel-server as the tests meet it: started on a free loopback port in a
 // program folder of its own, its log read from the echo on stderr.
+#include <csignal>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -34,6 +35,10 @@ public:
   int Threads() const;
   int OpenHandles() const;
   bool Running() { return process_->Running(); }
+  // SIGTERM; the exit code, or -1 when it did not end within timeout.
+  int Stop(std::chrono::milliseconds timeout = std::chrono::seconds(20)) {
+    return process_->Stop(SIGTERM, timeout);
+  }
 
   const std::filesystem::path& Home() const { return home_.path(); }
   const int port;

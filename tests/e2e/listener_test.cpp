@@ -125,3 +125,16 @@ TEST(Listener, BurstOfShortAssociationsNeedsNoThreadPerDelayedClose) {
   std::this_thread::sleep_for(6s);
   EXPECT_LE(server.OpenHandles(), baseHandles + 2);
 }
+
+TEST(Listener, StopsInOrderWhileAssociationsAreOpen) {
+  ServerUnderTest server;
+  ASSERT_TRUE(server.WaitListening()) << server.Log();
+  PDU_Service open;
+  ASSERT_TRUE(Associate(open, server.port, {kVerification}));
+  SilentConnection silent(server.port);
+  ASSERT_TRUE(server.WaitForLog("INFO, Associated with TESTSCU"));
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(server.Stop(), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+  EXPECT_NE(server.Log().find(" is finishing ****"), std::string::npos) << server.Log();
+}
