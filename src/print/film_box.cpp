@@ -28,8 +28,9 @@ void ParseDisplayFormat(const std::string &format, int32_t &columns, int32_t &ro
   rows = DecimalOr(format.substr(comma + 1), 1);
 }
 
-std::unique_ptr<DcmTag> Delimiter(uint16_t element) {
-  auto tag = std::make_unique<DcmTag>(0xFFFE, element, 0u, nullptr, "");
+// An item (FFFE,E000) or delimitation element, which carries no VR.
+std::unique_ptr<DcmTag> ItemTag(uint16_t element, uint32_t length) {
+  auto tag = std::make_unique<DcmTag>(0xFFFE, element, length, nullptr, "");
   tag->VR.clear();
   return tag;
 }
@@ -41,7 +42,7 @@ void AddReferencedImageBoxes(DcmObj &dataset, const std::string &sopClassUID,
                              const std::vector<std::unique_ptr<ImageBox>> &imageBoxes) {
   // Placed by a walk of our own: the data set's Insert never places an element
   // before a sequence of undefined length, such as a Referenced Presentation
-  // LUT Sequence (2050,0500) sent by dcmjs-dimse.
+  // LUT Sequence (2050,0500) as dcmjs-dimse encodes it.
   bool existing = false;
   const int position = TopLevelPosition(dataset, 0x2010, 0x0510, existing);
   if (existing) { // sent by the SCU: replaced, with its items
@@ -52,15 +53,13 @@ void AddReferencedImageBoxes(DcmObj &dataset, const std::string &sopClassUID,
   std::vector<std::unique_ptr<DcmTag>> items;
   items.push_back(std::make_unique<DcmTag>(0x2010, 0x0510, kUndefinedLength, nullptr, "SQ"));
   for (const auto &imageBox : imageBoxes) {
-    auto item = std::make_unique<DcmTag>(0xFFFE, 0xE000, kUndefinedLength, nullptr, "");
-    item->VR.clear();
-    items.push_back(std::move(item));
+    items.push_back(ItemTag(0xE000, kUndefinedLength));
     items.push_back(std::make_unique<DcmTag>(0x0008, 0x1150, std::string_view(sopClassUID), "UI"));
     items.push_back(
         std::make_unique<DcmTag>(0x0008, 0x1155, std::string_view(imageBox->SOPInstanceUID), "UI"));
-    items.push_back(Delimiter(0xE00D));
+    items.push_back(ItemTag(0xE00D, 0));
   }
-  items.push_back(Delimiter(0xE0DD));
+  items.push_back(ItemTag(0xE0DD, 0));
   auto at = dataset.Tags.begin() + position;
   dataset.Tags.insert(at, std::make_move_iterator(items.begin()),
                       std::make_move_iterator(items.end()));
