@@ -26,9 +26,9 @@ int UnusedPort() {
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  bind(probe, reinterpret_cast<sockaddr *>(&address), sizeof address);
   socklen_t size = sizeof address;
-  getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size);
+  getsockname(probe, reinterpret_cast<sockaddr *>(&address), &size);
   close(probe);
   return ntohs(address.sin_port);
 }
@@ -43,7 +43,7 @@ struct LoopbackPair {
     listener.Accept();
     server.Link.dsocket.Attach(listener.TakeConnected());
     connector.join();
-    for (PDU_Service* side : {&client, &server}) {
+    for (PDU_Service *side : {&client, &server}) {
       auto accept = std::make_unique<PresentationContextAccept>();
       accept->PresentationContextID = 1;
       accept->Result = 0;
@@ -57,7 +57,7 @@ struct LoopbackPair {
   PDU_Service client, server;
 };
 
-void BM_PDataTransfer32MB(benchmark::State& state) {
+void BM_PDataTransfer32MB(benchmark::State &state) {
   LoopbackPair pair;
   std::vector<uint8_t> pixels(kDataSetBytes - 8, 0x11);
   DcmObj data;
@@ -74,7 +74,7 @@ void BM_PDataTransfer32MB(benchmark::State& state) {
 BENCHMARK(BM_PDataTransfer32MB)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
 
 // Reference: the same bytes over a plain loopback connection in 16 KB sends.
-void BM_RawLoopback32MB(benchmark::State& state) {
+void BM_RawLoopback32MB(benchmark::State &state) {
   LoopbackPair pair;
   int out = pair.client.Link.dsocket.ConnectedHandle();
   int in = pair.server.Link.dsocket.ConnectedHandle();
@@ -92,7 +92,7 @@ void BM_RawLoopback32MB(benchmark::State& state) {
 }
 BENCHMARK(BM_RawLoopback32MB)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
 
-void BM_EchoRoundTrip(benchmark::State& state) {
+void BM_EchoRoundTrip(benchmark::State &state) {
   LoopbackPair pair;
   std::thread responder([&] {
     while (true) {
@@ -121,7 +121,7 @@ void BM_EchoRoundTrip(benchmark::State& state) {
 BENCHMARK(BM_EchoRoundTrip)->UseRealTime()->MinTime(2);
 
 // Reference: a 80-byte request and a 80-byte answer over a plain loopback connection.
-void BM_RawPingPong(benchmark::State& state) {
+void BM_RawPingPong(benchmark::State &state) {
   LoopbackPair pair;
   int client = pair.client.Link.dsocket.ConnectedHandle();
   int server = pair.server.Link.dsocket.ConnectedHandle();

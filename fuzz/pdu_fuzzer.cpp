@@ -17,7 +17,7 @@ namespace {
 // before the reader starts.
 constexpr size_t kMaxInput = 65536;
 
-void Establish(PDU_Service& service) {
+void Establish(PDU_Service &service) {
   auto accept = std::make_unique<PresentationContextAccept>();
   accept->PresentationContextID = 1;
   accept->Result = 0;
@@ -30,7 +30,7 @@ void Establish(PDU_Service& service) {
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (size < 1 || size > kMaxInput)
     return 0;
   int fd[2];

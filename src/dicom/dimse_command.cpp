@@ -14,11 +14,11 @@ constexpr std::string_view kUL = "UL", kUI = "UI", kUS = "US";
 
 } // namespace
 
-uint32_t CommandGroupLength(const CommandFields& fields) {
+uint32_t CommandGroupLength(const CommandFields &fields) {
   uint32_t length = 2 * kUShortElement; // command field and data set type
   if (!fields.AffectedSOPClassUID.empty())
     length += 8 + Even(fields.AffectedSOPClassUID.size());
-  for (const auto& value : {fields.MessageID, fields.MessageIDRespondedTo, fields.Priority,
+  for (const auto &value : {fields.MessageID, fields.MessageIDRespondedTo, fields.Priority,
                             fields.Status, fields.ActionTypeID})
     if (value)
       length += kUShortElement;
@@ -27,7 +27,7 @@ uint32_t CommandGroupLength(const CommandFields& fields) {
   return length;
 }
 
-void BuildCommandSet(const CommandFields& fields, DcmObj& command) {
+void BuildCommandSet(const CommandFields &fields, DcmObj &command) {
   uint32_t groupLength = CommandGroupLength(fields);
   command.Add(new DcmTag(0x0000, 0x0000, groupLength, kUL));
   if (!fields.AffectedSOPClassUID.empty())
@@ -43,14 +43,13 @@ void BuildCommandSet(const CommandFields& fields, DcmObj& command) {
   if (fields.Status)
     command.Add(new DcmTag(0x0000, 0x0900, *fields.Status, kUS));
   if (!fields.AffectedSOPInstanceUID.empty())
-    command.Add(
-        new DcmTag(0x0000, 0x1000, std::string_view(fields.AffectedSOPInstanceUID), kUI));
+    command.Add(new DcmTag(0x0000, 0x1000, std::string_view(fields.AffectedSOPInstanceUID), kUI));
   if (fields.ActionTypeID)
     command.Add(new DcmTag(0x0000, 0x1008, *fields.ActionTypeID, kUS));
 }
 
-bool IsImageStorageSOPClass(const std::string& uid) {
-  static const std::array<const char*, 40> kImageStorage = {
+bool IsImageStorageSOPClass(const std::string &uid) {
+  static const std::array<const char *, 40> kImageStorage = {
       "1.2.840.10008.5.1.4.1.1.1",        "1.2.840.10008.5.1.4.1.1.2",
       "1.2.840.10008.5.1.4.1.1.1.2",      "1.2.840.10008.5.1.4.1.1.1.2.1",
       "1.2.840.10008.5.1.4.1.1.1.3",      "1.2.840.10008.5.1.4.1.1.1.3.1",
@@ -71,7 +70,7 @@ bool IsImageStorageSOPClass(const std::string& uid) {
       "1.2.840.10008.5.1.4.1.1.77.1.2",   "1.2.840.10008.5.1.4.1.1.77.1.4",
       "1.2.840.10008.5.1.4.1.1.13.1.2",   "1.2.840.10008.5.1.4.1.1.12.1",
       "1.2.840.10008.5.1.4.1.1.12.2",     "1.2.392.200036.9125.1.1.2"};
-  for (const char* known : kImageStorage)
+  for (const char *known : kImageStorage)
     if (uid == known)
       return true;
   return false;

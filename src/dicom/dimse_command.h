@@ -22,24 +22,24 @@ inline constexpr uint16_t kNoDataSet = 0x0101, kDataSetPresent = 0x0102;
 // The fields of one command set; absent fields are not written. UIDs are
 // written only when not empty.
 struct CommandFields {
-  std::string AffectedSOPClassUID;               // (0000,0002)
-  uint16_t CommandField = 0;                     // (0000,0100)
-  std::optional<uint16_t> MessageID;             // (0000,0110)
-  std::optional<uint16_t> MessageIDRespondedTo;  // (0000,0120)
-  std::optional<uint16_t> Priority;              // (0000,0700)
-  uint16_t DataSetType = dimse::kNoDataSet;      // (0000,0800)
-  std::optional<uint16_t> Status;                // (0000,0900)
-  std::string AffectedSOPInstanceUID;            // (0000,1000)
-  std::optional<uint16_t> ActionTypeID;          // (0000,1008)
+  std::string AffectedSOPClassUID;              // (0000,0002)
+  uint16_t CommandField = 0;                    // (0000,0100)
+  std::optional<uint16_t> MessageID;            // (0000,0110)
+  std::optional<uint16_t> MessageIDRespondedTo; // (0000,0120)
+  std::optional<uint16_t> Priority;             // (0000,0700)
+  uint16_t DataSetType = dimse::kNoDataSet;     // (0000,0800)
+  std::optional<uint16_t> Status;               // (0000,0900)
+  std::string AffectedSOPInstanceUID;           // (0000,1000)
+  std::optional<uint16_t> ActionTypeID;         // (0000,1008)
 };
 
 // Appends (0000,0000) with the group length, then the present fields in
 // ascending tag order, to an empty command set.
-void BuildCommandSet(const CommandFields& fields, DcmObj& command);
+void BuildCommandSet(const CommandFields &fields, DcmObj &command);
 
 // Group length of the command set BuildCommandSet makes: 8 header bytes plus the
 // even-padded value of every present element.
-uint32_t CommandGroupLength(const CommandFields& fields);
+uint32_t CommandGroupLength(const CommandFields &fields);
 
 // True for the image storage SOP classes this system accepts and forwards.
-bool IsImageStorageSOPClass(const std::string& uid);
+bool IsImageStorageSOPClass(const std::string &uid);

@@ -5,13 +5,13 @@
 
 #include "frame/event_log.h"
 
-bool Buffer::Write(const void* bytes, uint32_t n) {
-  const uint8_t* next = static_cast<const uint8_t*>(bytes);
+bool Buffer::Write(const void *bytes, uint32_t n) {
+  const uint8_t *next = static_cast<const uint8_t *>(bytes);
   outgoingCount += n;
   while (n > 0) {
     if (outgoing.empty() || outgoing.back().position == outgoing.back().capacity)
       outgoing.emplace_back(kBlockSize);
-    BufferSpace& last = outgoing.back();
+    BufferSpace &last = outgoing.back();
     uint32_t fit = std::min(n, last.capacity - last.position);
     std::memcpy(last.data.get() + last.position, next, fit);
     last.position += fit;
@@ -23,7 +23,7 @@ bool Buffer::Write(const void* bytes, uint32_t n) {
 
 bool Buffer::Flush() {
   bool allSent = true;
-  for (BufferSpace& block : outgoing) {
+  for (BufferSpace &block : outgoing) {
     if (block.position > 0 && !dsocket.SendBinary(block.data.get(), block.position)) {
       WriteLog("ERROR, Buffer::Flush, failed socket::SendBinary, mem=" +
                std::to_string(UsedMemoryMB()));
@@ -52,9 +52,9 @@ bool Buffer::ReadBlock() {
   return true;
 }
 
-bool Buffer::TakeFront(uint8_t* destination, uint32_t n) {
+bool Buffer::TakeFront(uint8_t *destination, uint32_t n) {
   while (n > 0) {
-    BufferSpace& front = incoming.front();
+    BufferSpace &front = incoming.front();
     uint32_t take = std::min(n, front.capacity - front.position);
     if (destination != nullptr) {
       std::memcpy(destination, front.data.get() + front.position, take);
@@ -69,7 +69,7 @@ bool Buffer::TakeFront(uint8_t* destination, uint32_t n) {
   return true;
 }
 
-bool Buffer::Read(void* destination, uint32_t n) {
+bool Buffer::Read(void *destination, uint32_t n) {
   while (incomingCount < n) {
     if (!ReadBlock()) {
       WriteLog("ERROR, Buffer::Read, failed ReadBlock");
@@ -77,10 +77,10 @@ bool Buffer::Read(void* destination, uint32_t n) {
       return false;
     }
   }
-  return TakeFront(static_cast<uint8_t*>(destination), n);
+  return TakeFront(static_cast<uint8_t *>(destination), n);
 }
 
-bool Buffer::Read(std::vector<uint8_t>& destination, uint32_t n) {
+bool Buffer::Read(std::vector<uint8_t> &destination, uint32_t n) {
   while (incomingCount < n) {
     if (!ReadBlock()) {
       WriteLog("ERROR, Buffer::Read, failed ReadBlock");
@@ -90,9 +90,9 @@ bool Buffer::Read(std::vector<uint8_t>& destination, uint32_t n) {
   }
   destination.reserve(destination.size() + n);
   while (n > 0) {
-    BufferSpace& front = incoming.front();
+    BufferSpace &front = incoming.front();
     uint32_t take = std::min(n, front.capacity - front.position);
-    const uint8_t* start = front.data.get() + front.position;
+    const uint8_t *start = front.data.get() + front.position;
     destination.insert(destination.end(), start, start + take);
     TakeFront(nullptr, take);
     n -= take;
@@ -115,7 +115,7 @@ bool Buffer::Skip(uint32_t n) {
   return true;
 }
 
-bool Buffer::MoveIn(Buffer& source, uint32_t n) {
+bool Buffer::MoveIn(Buffer &source, uint32_t n) {
   // Each step takes only bytes that have arrived, so an untrusted n never
   // reserves memory ahead of the data.
   while (n > 0) {
@@ -125,7 +125,7 @@ bool Buffer::MoveIn(Buffer& source, uint32_t n) {
       return false;
     }
     uint32_t take = std::min(n, source.incomingCount);
-    BufferSpace& block = incoming.emplace_back(take);
+    BufferSpace &block = incoming.emplace_back(take);
     source.TakeFront(block.data.get(), take);
     incomingCount += take;
     n -= take;
@@ -133,14 +133,14 @@ bool Buffer::MoveIn(Buffer& source, uint32_t n) {
   return true;
 }
 
-bool Buffer::MoveOut(Buffer& destination, uint32_t n) {
+bool Buffer::MoveOut(Buffer &destination, uint32_t n) {
   if (outgoingCount < n) {
     WriteLog("ERROR, Buffer::MoveOut, Outsize<Byte");
     return false;
   }
   outgoingCount -= n;
   while (n > 0) {
-    BufferSpace& front = outgoing.front();
+    BufferSpace &front = outgoing.front();
     uint32_t take = std::min(n, front.position);
     destination.Write(front.data.get(), take);
     n -= take;
@@ -164,13 +164,13 @@ bool Buffer::SetOutgoingEndian(int order) {
   return true;
 }
 
-Buffer& Buffer::operator>>(uint8_t& value) {
+Buffer &Buffer::operator>>(uint8_t &value) {
   value = 0;
   Read(&value, 1);
   return *this;
 }
 
-Buffer& Buffer::operator>>(uint16_t& value) {
+Buffer &Buffer::operator>>(uint16_t &value) {
   uint8_t b[2] = {};
   if (!Read(b, 2))
     b[0] = b[1] = 0;
@@ -179,19 +179,19 @@ Buffer& Buffer::operator>>(uint16_t& value) {
   return *this;
 }
 
-Buffer& Buffer::operator>>(uint32_t& value) {
+Buffer &Buffer::operator>>(uint32_t &value) {
   uint16_t h0 = 0, h1 = 0;
   *this >> h0 >> h1;
   value = incomingEndian == kLittleEndian ? h0 | uint32_t{h1} << 16 : uint32_t{h0} << 16 | h1;
   return *this;
 }
 
-Buffer& Buffer::operator<<(uint8_t value) {
+Buffer &Buffer::operator<<(uint8_t value) {
   Write(&value, 1);
   return *this;
 }
 
-Buffer& Buffer::operator<<(uint16_t value) {
+Buffer &Buffer::operator<<(uint16_t value) {
   uint8_t b[2];
   if (outgoingEndian == kLittleEndian) {
     b[0] = static_cast<uint8_t>(value);
@@ -204,7 +204,7 @@ Buffer& Buffer::operator<<(uint16_t value) {
   return *this;
 }
 
-Buffer& Buffer::operator<<(uint32_t value) {
+Buffer &Buffer::operator<<(uint32_t value) {
   uint16_t low = static_cast<uint16_t>(value), high = static_cast<uint16_t>(value >> 16);
   if (outgoingEndian == kLittleEndian)
     *this << low << high;

@@ -29,32 +29,32 @@ public:
 
   Buffer() = default;
   virtual ~Buffer() = default;
-  Buffer(const Buffer&) = delete;
-  Buffer& operator=(const Buffer&) = delete;
+  Buffer(const Buffer &) = delete;
+  Buffer &operator=(const Buffer &) = delete;
 
-  bool Write(const void* bytes, uint32_t n);
+  bool Write(const void *bytes, uint32_t n);
   bool Flush();
-  bool Read(void* destination, uint32_t n);
+  bool Read(void *destination, uint32_t n);
   // Appends n bytes to destination (for whole message parts: no zero fill).
-  bool Read(std::vector<uint8_t>& destination, uint32_t n);
+  bool Read(std::vector<uint8_t> &destination, uint32_t n);
   bool ReadBlock();
   bool Skip(uint32_t n);
   // Takes n bytes from source into this Buffer's incoming queue, block by block
   // as they arrive (nothing is reserved ahead of the bytes).
-  bool MoveIn(Buffer& source, uint32_t n);
+  bool MoveIn(Buffer &source, uint32_t n);
   // Moves n queued outgoing bytes of this Buffer to destination's outgoing queue.
-  bool MoveOut(Buffer& destination, uint32_t n);
+  bool MoveOut(Buffer &destination, uint32_t n);
   bool SetIncomingEndian(int order);
   bool SetOutgoingEndian(int order);
 
   // Extraction gives 0 when the read failed; the failure shows as a closed socket
   // and in ReadFailed().
-  Buffer& operator>>(uint8_t& value);
-  Buffer& operator>>(uint16_t& value);
-  Buffer& operator>>(uint32_t& value);
-  Buffer& operator<<(uint8_t value);
-  Buffer& operator<<(uint16_t value);
-  Buffer& operator<<(uint32_t value);
+  Buffer &operator>>(uint8_t &value);
+  Buffer &operator>>(uint16_t &value);
+  Buffer &operator>>(uint32_t &value);
+  Buffer &operator<<(uint8_t value);
+  Buffer &operator<<(uint16_t value);
+  Buffer &operator<<(uint32_t value);
 
   uint32_t IncomingCount() const { return incomingCount; }
   uint32_t OutgoingCount() const { return outgoingCount; }
@@ -64,7 +64,7 @@ public:
   Socket dsocket;
 
 private:
-  bool TakeFront(uint8_t* destination, uint32_t n);
+  bool TakeFront(uint8_t *destination, uint32_t n);
 
   int incomingEndian = kLittleEndian;
   int outgoingEndian = kLittleEndian;

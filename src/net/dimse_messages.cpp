@@ -8,10 +8,10 @@
 
 namespace {
 
-uint16_t CommandFieldOf(const DcmObj& command) { return command.GetUShort(0x0000, 0x0100); }
-uint16_t DataSetTypeOf(const DcmObj& command) { return command.GetUShort(0x0000, 0x0800); }
+uint16_t CommandFieldOf(const DcmObj &command) { return command.GetUShort(0x0000, 0x0100); }
+uint16_t DataSetTypeOf(const DcmObj &command) { return command.GetUShort(0x0000, 0x0800); }
 
-bool WriteCommand(PDU_Service& pdu, const CommandFields& fields) {
+bool WriteCommand(PDU_Service &pdu, const CommandFields &fields) {
   DcmObj command;
   BuildCommandSet(fields, command);
   return pdu.Write(command, 1);
@@ -21,9 +21,9 @@ bool WriteCommand(PDU_Service& pdu, const CommandFields& fields) {
 
 // ---- C-ECHO
 
-bool CEcho::ReadRQ(const DcmObj& command) { return CommandFieldOf(command) == dimse::C_ECHO_RQ; }
+bool CEcho::ReadRQ(const DcmObj &command) { return CommandFieldOf(command) == dimse::C_ECHO_RQ; }
 
-bool CEcho::WriteRSP(PDU_Service& pdu, const DcmObj& request) {
+bool CEcho::WriteRSP(PDU_Service &pdu, const DcmObj &request) {
   CommandFields fields;
   fields.AffectedSOPClassUID = request.GetString(0x0000, 0x0002);
   if (fields.AffectedSOPClassUID.empty())
@@ -37,7 +37,7 @@ bool CEcho::WriteRSP(PDU_Service& pdu, const DcmObj& request) {
 
 // ---- C-STORE
 
-bool CStore::ReadRQ(PDU_Service* pdu, const DcmObj& command, DcmObj* dataSet) {
+bool CStore::ReadRQ(PDU_Service *pdu, const DcmObj &command, DcmObj *dataSet) {
   if (command.Count() == 0) {
     WriteLog("ERROR, CStore::ReadRQ, DCO->Count == 0");
     return false;
@@ -55,7 +55,7 @@ bool CStore::ReadRQ(PDU_Service* pdu, const DcmObj& command, DcmObj* dataSet) {
   return true;
 }
 
-bool CStore::WriteRSP(PDU_Service& pdu, const DcmObj* request, uint16_t status) {
+bool CStore::WriteRSP(PDU_Service &pdu, const DcmObj *request, uint16_t status) {
   if (request == nullptr) {
     WriteLog("ERROR, CStore::WriteRSP, DCO is NULL");
     return false;
@@ -81,7 +81,7 @@ bool CStore::WriteRSP(PDU_Service& pdu, const DcmObj* request, uint16_t status) 
   return false;
 }
 
-bool CStore::WriteRQ(PDU_Service& pdu, DcmObj* dataSet, const std::string& sopClassUID) {
+bool CStore::WriteRQ(PDU_Service &pdu, DcmObj *dataSet, const std::string &sopClassUID) {
   CommandFields fields;
   fields.AffectedSOPClassUID = sopClassUID;
   if (dataSet != nullptr)
@@ -97,7 +97,7 @@ bool CStore::WriteRQ(PDU_Service& pdu, DcmObj* dataSet, const std::string& sopCl
   return dataSet == nullptr || pdu.Write(*dataSet, 0);
 }
 
-int CStore::ReadRSP(PDU_Service& pdu) {
+int CStore::ReadRSP(PDU_Service &pdu) {
   DcmObj response;
   if (!pdu.Read(response)) {
     WriteLog("ERROR, CStore::ReadRSP, PDU->Read DCO failed");
@@ -115,7 +115,7 @@ int CStore::ReadRSP(PDU_Service& pdu) {
 
 // ---- N-services
 
-bool NMessage::ReadRQ(PDU_Service* pdu, const DcmObj& command, DcmObj* dataSet,
+bool NMessage::ReadRQ(PDU_Service *pdu, const DcmObj &command, DcmObj *dataSet,
                       uint16_t requestField) {
   if (command.Count() == 0 || CommandFieldOf(command) != requestField)
     return false;
@@ -124,8 +124,8 @@ bool NMessage::ReadRQ(PDU_Service* pdu, const DcmObj& command, DcmObj* dataSet,
   return true;
 }
 
-bool NMessage::WriteRSP(PDU_Service& pdu, const DcmObj& request, DcmObj* dataSet,
-                        const std::string& instanceUID, const std::string& classUID,
+bool NMessage::WriteRSP(PDU_Service &pdu, const DcmObj &request, DcmObj *dataSet,
+                        const std::string &instanceUID, const std::string &classUID,
                         uint16_t status) {
   if (request.Count() == 0)
     return false;
@@ -146,34 +146,34 @@ bool NMessage::WriteRSP(PDU_Service& pdu, const DcmObj& request, DcmObj* dataSet
   return !withDataSet || pdu.Write(*dataSet, 0);
 }
 
-bool NGet::ReadRQ(const DcmObj& command) {
+bool NGet::ReadRQ(const DcmObj &command) {
   return command.Count() > 0 && CommandFieldOf(command) == dimse::N_GET_RQ;
 }
 
-bool NSet::ReadRQ(PDU_Service* pdu, const DcmObj& command, DcmObj* dataSet) {
+bool NSet::ReadRQ(PDU_Service *pdu, const DcmObj &command, DcmObj *dataSet) {
   return NMessage::ReadRQ(pdu, command, dataSet, dimse::N_SET_RQ);
 }
 
-bool NCreate::ReadRQ(PDU_Service* pdu, const DcmObj& command, DcmObj* dataSet) {
+bool NCreate::ReadRQ(PDU_Service *pdu, const DcmObj &command, DcmObj *dataSet) {
   return NMessage::ReadRQ(pdu, command, dataSet, dimse::N_CREATE_RQ);
 }
 
-bool NAction::ReadRQ(PDU_Service* pdu, const DcmObj& command, DcmObj* dataSet) {
+bool NAction::ReadRQ(PDU_Service *pdu, const DcmObj &command, DcmObj *dataSet) {
   return NMessage::ReadRQ(pdu, command, dataSet, dimse::N_ACTION_RQ);
 }
 
-bool NAction::WriteRSP(PDU_Service& pdu, const DcmObj& request, DcmObj* dataSet,
-                       const std::string& instanceUID, const std::string& classUID,
+bool NAction::WriteRSP(PDU_Service &pdu, const DcmObj &request, DcmObj *dataSet,
+                       const std::string &instanceUID, const std::string &classUID,
                        uint16_t actionTypeID, uint16_t status) {
   ActionTypeID = actionTypeID;
   return NMessage::WriteRSP(pdu, request, dataSet, instanceUID, classUID, status);
 }
 
-bool NDelete::ReadRQ(PDU_Service* pdu, const DcmObj& command) {
+bool NDelete::ReadRQ(PDU_Service *pdu, const DcmObj &command) {
   return NMessage::ReadRQ(pdu, command, nullptr, dimse::N_DELETE_RQ);
 }
 
-bool NDelete::WriteRSP(PDU_Service& pdu, const DcmObj& request, const std::string& instanceUID,
-                       const std::string& classUID, uint16_t status) {
+bool NDelete::WriteRSP(PDU_Service &pdu, const DcmObj &request, const std::string &instanceUID,
+                       const std::string &classUID, uint16_t status) {
   return NMessage::WriteRSP(pdu, request, nullptr, instanceUID, classUID, status);
 }

@@ -13,7 +13,7 @@ constexpr uint8_t kLastFragment = 0x02;
 
 } // namespace
 
-bool PDataTF::ReadDynamic(Buffer& link) {
+bool PDataTF::ReadDynamic(Buffer &link) {
   ProtocolError = false;
   if (Length == 0) {
     link >> Reserved1 >> Length;
@@ -40,8 +40,8 @@ bool PDataTF::ReadDynamic(Buffer& link) {
     }
     if (Length < 6 || PDVItemLength < 2 || PDVItemLength > Length - 4) {
       WriteLog("ERROR, PDataTF::ReadDynamic, PDV item length=" +
-               std::to_string(Length < 6 ? 0 : PDVItemLength) + " with " +
-               std::to_string(Length) + " bytes left in the PDU");
+               std::to_string(Length < 6 ? 0 : PDVItemLength) + " with " + std::to_string(Length) +
+               " bytes left in the PDU");
       Length = 0;
       ProtocolError = true;
       return false;
@@ -70,7 +70,7 @@ bool PDataTF::ReadDynamic(Buffer& link) {
   return true;
 }
 
-bool PDataTF::Write(Buffer& link) {
+bool PDataTF::Write(Buffer &link) {
   uint32_t total = VRBuffer.OutgoingCount();
   uint32_t readingLength = Length;
   if (FragmentSize == 0)

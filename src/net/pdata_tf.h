@@ -9,9 +9,9 @@ class PDataTF {
 public:
   virtual ~PDataTF() = default;
   // After the type byte: takes PDVs until a last fragment or the end of the PDU.
-  bool ReadDynamic(Buffer& link);
+  bool ReadDynamic(Buffer &link);
   // Sends the VRBuffer's outgoing bytes as PDUs of at most FragmentSize data bytes.
-  bool Write(Buffer& link);
+  bool Write(Buffer &link);
 
   uint8_t ItemType = 4;
   uint8_t Reserved1 = 0;

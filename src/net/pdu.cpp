@@ -11,7 +11,7 @@ namespace {
 // The 16-byte AE title field as a text: cut at a NUL, at most 16 characters.
 std::string TitleText(const char (&field)[16]) { return std::string(field, strnlen(field, 16)); }
 
-void WriteTitle(Buffer& link, const std::string& title) {
+void WriteTitle(Buffer &link, const std::string &title) {
   char field[16] = {};
   std::memcpy(field, title.data(), std::min<size_t>(title.size(), 16));
   link.Write(field, 16);
@@ -26,15 +26,15 @@ constexpr uint32_t kMaxReleaseLength = 4;
 
 AAssociatePDU::AAssociatePDU(uint8_t type) : ItemType(type) {}
 
-void AAssociatePDU::SetCalledApTitle(const std::string& title) {
+void AAssociatePDU::SetCalledApTitle(const std::string &title) {
   CalledApTitle = title.substr(0, 16);
 }
 
-void AAssociatePDU::SetCallingApTitle(const std::string& title) {
+void AAssociatePDU::SetCallingApTitle(const std::string &title) {
   CallingApTitle = title.substr(0, 16);
 }
 
-bool AAssociatePDU::WriteHeader(Buffer& link) {
+bool AAssociatePDU::WriteHeader(Buffer &link) {
   link << ItemType << Reserved1 << Length << ProtocolVersion << Reserved2;
   WriteTitle(link, CalledApTitle);
   WriteTitle(link, CallingApTitle);
@@ -42,7 +42,7 @@ bool AAssociatePDU::WriteHeader(Buffer& link) {
   return link.Flush();
 }
 
-bool AAssociatePDU::ReadHeader(Buffer& link) {
+bool AAssociatePDU::ReadHeader(Buffer &link) {
   link >> Reserved1 >> Length;
   if (link.ReadFailed())
     return false;
@@ -62,7 +62,7 @@ bool AAssociatePDU::ReadHeader(Buffer& link) {
   return !link.ReadFailed();
 }
 
-void AAssociatePDU::DumpHeader(const char* title) const {
+void AAssociatePDU::DumpHeader(const char *title) const {
   if (!LogEnabled(2))
     return;
   WriteLog(title);
@@ -73,8 +73,8 @@ void AAssociatePDU::DumpHeader(const char* title) const {
   LogField("Reserved2: ", Reserved2);
   WriteLog("CalledApTitle: " + CalledApTitle);
   WriteLog("CallingApTitle: " + CallingApTitle);
-  WriteLog("Reserved3: " + std::string(reinterpret_cast<const char*>(Reserved3),
-                                         strnlen(reinterpret_cast<const char*>(Reserved3), 32)));
+  WriteLog("Reserved3: " + std::string(reinterpret_cast<const char *>(Reserved3),
+                                       strnlen(reinterpret_cast<const char *>(Reserved3), 32)));
 }
 
 void AAssociateRQ::AddPresentationContext(std::unique_ptr<PresentationContext> context) {
@@ -83,13 +83,13 @@ void AAssociateRQ::AddPresentationContext(std::unique_ptr<PresentationContext> c
 
 uint32_t AAssociateRQ::Size() {
   uint32_t length = 68 + AppContext.Size() + UserInfo.Size();
-  for (const auto& context : PresContexts)
+  for (const auto &context : PresContexts)
     length += context->Size();
   Length = length;
   return Length + 6;
 }
 
-bool AAssociateRQ::Write(Buffer& link) {
+bool AAssociateRQ::Write(Buffer &link) {
   Size();
   DumpHeader("INFO, AAssociateRQ::Write");
   if (!WriteHeader(link)) {
@@ -100,18 +100,18 @@ bool AAssociateRQ::Write(Buffer& link) {
     WriteLog("ERROR, AAssociateRQ::Write AppContext.Write()");
     return false;
   }
-  for (const auto& context : PresContexts)
+  for (const auto &context : PresContexts)
     context->Write(link);
   UserInfo.Write(link);
   return true;
 }
 
-bool AAssociateRQ::Read(Buffer& link) {
+bool AAssociateRQ::Read(Buffer &link) {
   link >> ItemType;
   return ReadDynamic(link);
 }
 
-bool AAssociateRQ::ReadDynamic(Buffer& link) {
+bool AAssociateRQ::ReadDynamic(Buffer &link) {
   if (!ReadHeader(link))
     return false;
   DumpHeader("INFO, AAssociateRQ::Read");
@@ -160,24 +160,24 @@ void AAssociateAC::AddPresentationContextAccept(std::unique_ptr<PresentationCont
 
 uint32_t AAssociateAC::Size() {
   uint32_t length = 68 + AppContext.Size() + UserInfo.Size();
-  for (const auto& accept : PresContextAccepts)
+  for (const auto &accept : PresContextAccepts)
     length += accept->Size();
   Length = length;
   return Length + 6;
 }
 
-bool AAssociateAC::Write(Buffer& link) {
+bool AAssociateAC::Write(Buffer &link) {
   Size();
   DumpHeader("INFO, AAssociateAC::Write");
   WriteHeader(link);
   AppContext.Write(link);
-  for (const auto& accept : PresContextAccepts)
+  for (const auto &accept : PresContextAccepts)
     accept->Write(link);
   UserInfo.Write(link);
   return true;
 }
 
-bool AAssociateAC::ReadDynamic(Buffer& link) {
+bool AAssociateAC::ReadDynamic(Buffer &link) {
   if (!ReadHeader(link))
     return false;
   int64_t count = Length - 68;
@@ -212,18 +212,18 @@ bool AAssociateAC::ReadDynamic(Buffer& link) {
 
 // ---- A-ASSOCIATE-RJ, A-RELEASE, A-ABORT
 
-bool AAssociateRJ::ReadDynamic(Buffer& link) {
+bool AAssociateRJ::ReadDynamic(Buffer &link) {
   link >> Reserved1 >> Length >> Reserved2 >> Result >> Source >> Reason;
   return !link.ReadFailed();
 }
 
-bool AReleasePDU::Write(Buffer& link) {
+bool AReleasePDU::Write(Buffer &link) {
   Length = 4;
   link << ItemType << Reserved1 << Length << Reserved2;
   return link.Flush();
 }
 
-bool AReleasePDU::ReadDynamic(Buffer& link) {
+bool AReleasePDU::ReadDynamic(Buffer &link) {
   link >> Reserved1 >> Length >> Reserved2;
   // A longer body (up to the PDU limit) is passed over to stay on PDU boundaries.
   if (Length > kMaxReleaseLength && Length <= kMaxIncomingPDULength)
@@ -231,12 +231,12 @@ bool AReleasePDU::ReadDynamic(Buffer& link) {
   return !link.ReadFailed();
 }
 
-bool AReleasePDU::Read(Buffer& link) {
+bool AReleasePDU::Read(Buffer &link) {
   link >> ItemType;
   return ReadDynamic(link);
 }
 
-bool AAbortRQ::Write(Buffer& link) {
+bool AAbortRQ::Write(Buffer &link) {
   Length = 4;
   link << ItemType << Reserved1 << Length << Reserved2 << Reserved3 << Source << Reason;
   return link.Flush();

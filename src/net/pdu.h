@@ -20,9 +20,9 @@ class AAssociatePDU {
 public:
   explicit AAssociatePDU(uint8_t type);
   virtual ~AAssociatePDU() = default;
-  void SetCalledApTitle(const std::string& title);
-  void SetCallingApTitle(const std::string& title);
-  void SetApplicationContext(const std::string& uid) { AppContext.Set(0x10, uid); }
+  void SetCalledApTitle(const std::string &title);
+  void SetCallingApTitle(const std::string &title);
+  void SetApplicationContext(const std::string &uid) { AppContext.Set(0x10, uid); }
 
   uint8_t ItemType;
   uint8_t Reserved1 = 0;
@@ -39,10 +39,10 @@ public:
 
 protected:
   // The 74 fixed bytes, then a flush.
-  bool WriteHeader(Buffer& link);
+  bool WriteHeader(Buffer &link);
   // After the type byte: the fixed fields; false when the PDU length is out of bounds.
-  bool ReadHeader(Buffer& link);
-  void DumpHeader(const char* title) const;
+  bool ReadHeader(Buffer &link);
+  void DumpHeader(const char *title) const;
 };
 
 class AAssociateRQ : public AAssociatePDU {
@@ -50,10 +50,10 @@ public:
   AAssociateRQ() : AAssociatePDU(0x01) {}
   void AddPresentationContext(std::unique_ptr<PresentationContext> context);
   uint32_t Size();
-  bool Write(Buffer& link);
+  bool Write(Buffer &link);
   // Reads the type byte, then the rest of the PDU.
-  bool Read(Buffer& link);
-  bool ReadDynamic(Buffer& link);
+  bool Read(Buffer &link);
+  bool ReadDynamic(Buffer &link);
 
   std::vector<std::unique_ptr<PresentationContext>> PresContexts;
 };
@@ -63,8 +63,8 @@ public:
   AAssociateAC() : AAssociatePDU(0x02) {}
   void AddPresentationContextAccept(std::unique_ptr<PresentationContextAccept> accept);
   uint32_t Size();
-  bool Write(Buffer& link);
-  bool ReadDynamic(Buffer& link);
+  bool Write(Buffer &link);
+  bool ReadDynamic(Buffer &link);
 
   std::vector<std::unique_ptr<PresentationContextAccept>> PresContextAccepts;
 };
@@ -72,7 +72,7 @@ public:
 class AAssociateRJ {
 public:
   virtual ~AAssociateRJ() = default;
-  bool ReadDynamic(Buffer& link);
+  bool ReadDynamic(Buffer &link);
 
   uint8_t ItemType = 3;
   uint8_t Reserved1 = 0;
@@ -87,9 +87,9 @@ public:
 class AReleasePDU {
 public:
   explicit AReleasePDU(uint8_t type) : ItemType(type) {}
-  bool Write(Buffer& link);
-  bool ReadDynamic(Buffer& link);
-  bool Read(Buffer& link);
+  bool Write(Buffer &link);
+  bool ReadDynamic(Buffer &link);
+  bool Read(Buffer &link);
   static constexpr uint32_t Size() { return 10; }
 
   uint8_t ItemType;
@@ -114,7 +114,7 @@ class AAbortRQ {
 public:
   static constexpr uint8_t kReasonNotSpecified = 0;
   static constexpr uint8_t kReasonUnexpectedPDU = 2;
-  bool Write(Buffer& link);
+  bool Write(Buffer &link);
   static constexpr uint32_t Size() { return 10; }
 
   uint8_t ItemType = 7;

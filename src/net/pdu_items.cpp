@@ -12,7 +12,7 @@ namespace {
 std::atomic<int> presentationContextCounter{1};
 
 // Reads length bytes of text, cut at a NUL as a fixed text area would hold it.
-std::string ReadText(Buffer& link, uint32_t length) {
+std::string ReadText(Buffer &link, uint32_t length) {
   std::string text(length, '\0');
   if (length > 0 && !link.Read(text.data(), length))
     return {};
@@ -20,7 +20,7 @@ std::string ReadText(Buffer& link, uint32_t length) {
   return text;
 }
 
-void WriteText(Buffer& link, const std::string& text) {
+void WriteText(Buffer &link, const std::string &text) {
   link.Write(text.data(), static_cast<uint32_t>(text.size()));
 }
 
@@ -48,7 +48,7 @@ uint16_t NextMessageID() {
   return static_cast<uint16_t>(odd);
 }
 
-bool ItemFits(uint32_t extent, uint32_t room, const char* reader) {
+bool ItemFits(uint32_t extent, uint32_t room, const char *reader) {
   if (extent <= room)
     return true;
   WriteLog(std::string("ERROR, ") + reader + ", Length=" + std::to_string(extent) +
@@ -60,19 +60,19 @@ bool ItemFits(uint32_t extent, uint32_t room, const char* reader) {
 
 UIDitem::UIDitem(uint8_t type, std::string text) { Set(type, text); }
 
-void UIDitem::Set(uint8_t type, const std::string& text) {
+void UIDitem::Set(uint8_t type, const std::string &text) {
   ItemType = type;
   Text = text;
   Length = static_cast<uint16_t>(text.size());
 }
 
-bool UIDitem::Write(Buffer& link) {
+bool UIDitem::Write(Buffer &link) {
   link << ItemType << Reserved1 << Length;
   link.Write(Text.data(), Length);
   return link.Flush();
 }
 
-bool UIDitem::ReadDynamic(Buffer& link, uint32_t room) {
+bool UIDitem::ReadDynamic(Buffer &link, uint32_t room) {
   if (!ItemFits(3, room, "UIDitem::ReadDynamic")) {
     Malformed = true;
     return false;
@@ -96,21 +96,21 @@ bool UIDitem::ReadDynamic(Buffer& link, uint32_t room) {
 
 PresentationContext::PresentationContext() : PresentationContextID(NextPresentationContextID()) {}
 
-void PresentationContext::SetAbstractSyntax(const std::string& uid) { AbsSyntax.Set(0x30, uid); }
+void PresentationContext::SetAbstractSyntax(const std::string &uid) { AbsSyntax.Set(0x30, uid); }
 
-void PresentationContext::AddTransferSyntax(const std::string& uid) {
+void PresentationContext::AddTransferSyntax(const std::string &uid) {
   TrnSyntaxes.push_back(std::make_unique<UIDitem>(0x40, uid));
 }
 
 uint32_t PresentationContext::Size() {
   uint32_t length = 4 + AbsSyntax.Size();
-  for (const auto& syntax : TrnSyntaxes)
+  for (const auto &syntax : TrnSyntaxes)
     length += syntax->Size();
   Length = static_cast<uint16_t>(length);
   return Length + 4u;
 }
 
-void DumpPresentationContext(const char* title, const PresentationContext& context) {
+void DumpPresentationContext(const char *title, const PresentationContext &context) {
   if (!LogEnabled(2))
     return;
   WriteLog(title);
@@ -122,11 +122,11 @@ void DumpPresentationContext(const char* title, const PresentationContext& conte
   LogField("Reserved3: ", context.Reserved3);
   LogField("Reserved4: ", context.Reserved4);
   WriteLog("AbsSyntax: " + context.AbsSyntax.Text);
-  for (const auto& syntax : context.TrnSyntaxes)
+  for (const auto &syntax : context.TrnSyntaxes)
     WriteLog("TrnSyntax: " + syntax->Text);
 }
 
-bool PresentationContext::Write(Buffer& link) {
+bool PresentationContext::Write(Buffer &link) {
   Size();
   DumpPresentationContext("INFO, PresentationContext::Write", *this);
   link << ItemType << Reserved1 << Length << PresentationContextID << Reserved2 << Reserved3
@@ -138,12 +138,12 @@ bool PresentationContext::Write(Buffer& link) {
     return false;
   }
   bool written = true;
-  for (const auto& syntax : TrnSyntaxes)
+  for (const auto &syntax : TrnSyntaxes)
     written = syntax->Write(link) && written;
   return written;
 }
 
-bool PresentationContext::ReadDynamic(Buffer& link, uint32_t room) {
+bool PresentationContext::ReadDynamic(Buffer &link, uint32_t room) {
   if (!ItemFits(7, room, "PresentationContext::ReadDynamic")) {
     Malformed = true;
     return false;
@@ -161,7 +161,7 @@ bool PresentationContext::ReadDynamic(Buffer& link, uint32_t room) {
   while (count > 0 && !link.ReadFailed()) {
     uint8_t type = 0;
     link >> type;
-    UIDitem* item = &AbsSyntax;
+    UIDitem *item = &AbsSyntax;
     if (!first) {
       TrnSyntaxes.push_back(std::make_unique<UIDitem>(type));
       item = TrnSyntaxes.back().get();
@@ -189,11 +189,11 @@ bool PresentationContext::ReadDynamic(Buffer& link, uint32_t room) {
 PresentationContextAccept::PresentationContextAccept()
     : PresentationContextID(NextAcceptContextID()) {}
 
-void PresentationContextAccept::SetAbstractSyntax(const std::string& uid) {
+void PresentationContextAccept::SetAbstractSyntax(const std::string &uid) {
   AbsSyntax.Set(0x30, uid);
 }
 
-void PresentationContextAccept::SetTransferSyntax(const std::string& uid) {
+void PresentationContextAccept::SetTransferSyntax(const std::string &uid) {
   TrnSyntax.Set(0x40, uid);
 }
 
@@ -202,7 +202,7 @@ uint32_t PresentationContextAccept::Size() {
   return Length + 4u;
 }
 
-void DumpPresentationContextAccept(const char* title, const PresentationContextAccept& accept) {
+void DumpPresentationContextAccept(const char *title, const PresentationContextAccept &accept) {
   if (!LogEnabled(2))
     return;
   WriteLog(title);
@@ -217,7 +217,7 @@ void DumpPresentationContextAccept(const char* title, const PresentationContextA
   WriteLog("TrnSyntax: " + accept.TrnSyntax.Text);
 }
 
-bool PresentationContextAccept::Write(Buffer& link) {
+bool PresentationContextAccept::Write(Buffer &link) {
   Size();
   DumpPresentationContextAccept("INFO, PresentationContextAccept::Write", *this);
   link << ItemType << Reserved1 << Length << PresentationContextID << Reserved2 << Result
@@ -227,7 +227,7 @@ bool PresentationContextAccept::Write(Buffer& link) {
   return TrnSyntax.Write(link);
 }
 
-bool PresentationContextAccept::ReadDynamic(Buffer& link, uint32_t room) {
+bool PresentationContextAccept::ReadDynamic(Buffer &link, uint32_t room) {
   if (!ItemFits(8, room, "PresentationContextAccept::ReadDynamic")) {
     Malformed = true;
     return false;
@@ -251,7 +251,7 @@ bool PresentationContextAccept::ReadDynamic(Buffer& link, uint32_t room) {
 
 // ---- UserIdentity
 
-void UserIdentity::Set(const std::string& userName, const std::string& passcode) {
+void UserIdentity::Set(const std::string &userName, const std::string &passcode) {
   ItemType = 0x58;
   IdentityType = 2;
   PositiveResponseRequested = 1;
@@ -260,7 +260,7 @@ void UserIdentity::Set(const std::string& userName, const std::string& passcode)
   Length = static_cast<uint16_t>(userName.size() + passcode.size() + 6);
 }
 
-bool UserIdentity::Write(Buffer& link) {
+bool UserIdentity::Write(Buffer &link) {
   link << ItemType << Reserved1 << Length << IdentityType << PositiveResponseRequested
        << static_cast<uint16_t>(PrimaryField.size());
   WriteText(link, PrimaryField);
@@ -273,7 +273,7 @@ bool UserIdentity::Write(Buffer& link) {
 
 UserInformation::UserInformation() = default;
 
-void UserInformation::SetUserIdentity(const std::string& userName, const std::string& passcode) {
+void UserInformation::SetUserIdentity(const std::string &userName, const std::string &passcode) {
   Identity.Set(userName, passcode);
 }
 
@@ -296,7 +296,8 @@ uint32_t UserInformation::Size() {
     if (!IdentityResponse.ServerResponse.empty()) {
       length += IdentityResponse.Length + 4u;
       if (LogEnabled(2))
-        WriteLog("INFO, UserIdentRes::Size, Length=" + std::to_string(IdentityResponse.Length + 4u));
+        WriteLog("INFO, UserIdentRes::Size, Length=" +
+                 std::to_string(IdentityResponse.Length + 4u));
     }
     Length = static_cast<uint16_t>(length);
   }
@@ -305,7 +306,7 @@ uint32_t UserInformation::Size() {
   return Length + 4u;
 }
 
-bool UserInformation::Write(Buffer& link) {
+bool UserInformation::Write(Buffer &link) {
   Size();
   link << ItemType << Reserved1 << Length;
   link.Flush();
@@ -324,8 +325,8 @@ namespace {
 
 // The body of a sub-item other than a UID text: its 16-bit Length has been read.
 // Returns false (after logging) when the declared fields do not fit the sub-item.
-bool ReadSubItemBody(Buffer& link, uint8_t type, uint16_t length, UserInformation& info) {
-  auto fits = [&](uint32_t needed, const char* reader) {
+bool ReadSubItemBody(Buffer &link, uint8_t type, uint16_t length, UserInformation &info) {
+  auto fits = [&](uint32_t needed, const char *reader) {
     if (needed <= length)
       return true;
     WriteLog(std::string("ERROR, ") + reader + ", fields of " + std::to_string(needed) +
@@ -368,7 +369,7 @@ bool ReadSubItemBody(Buffer& link, uint8_t type, uint16_t length, UserInformatio
     break;
   }
   case 0x58: {
-    UserIdentity& identity = info.Identity;
+    UserIdentity &identity = info.Identity;
     uint16_t primary = 0, secondary = 0;
     if (!fits(4, "UserIdent::ReadDynamic"))
       return false;
@@ -401,7 +402,7 @@ bool ReadSubItemBody(Buffer& link, uint8_t type, uint16_t length, UserInformatio
   return used >= length || link.Skip(length - used);
 }
 
-void LogSubItem(uint8_t type, int count, const UserInformation& info) {
+void LogSubItem(uint8_t type, int count, const UserInformation &info) {
   if (!LogEnabled(2))
     return;
   std::string countText = std::to_string(count);
@@ -415,8 +416,8 @@ void LogSubItem(uint8_t type, int count, const UserInformation& info) {
              "\"");
     break;
   case 0x55:
-    WriteLog("INFO, ImpVersion::ReadDynamic, Count=" + countText + ", \"" +
-             info.ImpVersion.Text + "\"");
+    WriteLog("INFO, ImpVersion::ReadDynamic, Count=" + countText + ", \"" + info.ImpVersion.Text +
+             "\"");
     break;
   case 0x53:
     WriteLog("INFO, AsyncOpWindow::ReadDynamic, Count=" + countText);
@@ -436,7 +437,7 @@ void LogSubItem(uint8_t type, int count, const UserInformation& info) {
 
 } // namespace
 
-bool UserInformation::ReadDynamic(Buffer& link, uint32_t room) {
+bool UserInformation::ReadDynamic(Buffer &link, uint32_t room) {
   if (!ItemFits(3, room, "UserInformation::ReadDynamic")) {
     Malformed = true;
     return false;
@@ -459,7 +460,7 @@ bool UserInformation::ReadDynamic(Buffer& link, uint32_t room) {
       break;
     }
     if (type == 0x52 || type == 0x55) {
-      UIDitem& item = type == 0x52 ? ImpClass : ImpVersion;
+      UIDitem &item = type == 0x52 ? ImpClass : ImpVersion;
       item.ItemType = type;
       if (!item.ReadDynamic(link, static_cast<uint32_t>(count - 1))) {
         Malformed = item.Malformed;

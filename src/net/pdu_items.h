@@ -24,10 +24,10 @@ uint16_t NextMessageID();               // the next odd value, 16 bits
 class UIDitem {
 public:
   explicit UIDitem(uint8_t type = 0, std::string text = {});
-  void Set(uint8_t type, const std::string& text);
-  bool Write(Buffer& link);
+  void Set(uint8_t type, const std::string &text);
+  bool Write(Buffer &link);
   // room: bytes the enclosing item has left after this item's type byte.
-  bool ReadDynamic(Buffer& link, uint32_t room = kUnbounded);
+  bool ReadDynamic(Buffer &link, uint32_t room = kUnbounded);
   uint32_t Size() const { return Length + 4u; }
 
   uint8_t ItemType;
@@ -40,10 +40,10 @@ public:
 class PresentationContext {
 public:
   PresentationContext(); // ID from the presentation context counter
-  void SetAbstractSyntax(const std::string& uid);
-  void AddTransferSyntax(const std::string& uid);
-  bool Write(Buffer& link);
-  bool ReadDynamic(Buffer& link, uint32_t room = kUnbounded);
+  void SetAbstractSyntax(const std::string &uid);
+  void AddTransferSyntax(const std::string &uid);
+  bool Write(Buffer &link);
+  bool ReadDynamic(Buffer &link, uint32_t room = kUnbounded);
   uint32_t Size();
 
   uint8_t ItemType = 0x20;
@@ -59,10 +59,10 @@ public:
 class PresentationContextAccept {
 public:
   PresentationContextAccept(); // ID from the presentation context counter
-  void SetAbstractSyntax(const std::string& uid);
-  void SetTransferSyntax(const std::string& uid);
-  bool Write(Buffer& link);
-  bool ReadDynamic(Buffer& link, uint32_t room = kUnbounded);
+  void SetAbstractSyntax(const std::string &uid);
+  void SetTransferSyntax(const std::string &uid);
+  bool Write(Buffer &link);
+  bool ReadDynamic(Buffer &link, uint32_t room = kUnbounded);
   uint32_t Size();
 
   uint8_t ItemType = 0x21;
@@ -110,8 +110,8 @@ struct UserIdentity {
   std::string PrimaryField;
   std::string SecondaryField;
   // Type 2 (user name and passcode), positive response requested.
-  void Set(const std::string& userName, const std::string& passcode);
-  bool Write(Buffer& link);
+  void Set(const std::string &userName, const std::string &passcode);
+  bool Write(Buffer &link);
 };
 
 struct UserIdentityResponse {
@@ -125,11 +125,11 @@ class UserInformation {
 public:
   UserInformation();
   void SetMaximumLength(uint32_t length) { MaxLength.MaximumLength = length; }
-  void SetImplementationClass(const std::string& uid) { ImpClass.Set(0x52, uid); }
-  void SetImplementationVersion(const std::string& name) { ImpVersion.Set(0x55, name); }
-  void SetUserIdentity(const std::string& userName, const std::string& passcode);
-  bool Write(Buffer& link);
-  bool ReadDynamic(Buffer& link, uint32_t room = kUnbounded);
+  void SetImplementationClass(const std::string &uid) { ImpClass.Set(0x52, uid); }
+  void SetImplementationVersion(const std::string &name) { ImpVersion.Set(0x55, name); }
+  void SetUserIdentity(const std::string &userName, const std::string &passcode);
+  bool Write(Buffer &link);
+  bool ReadDynamic(Buffer &link, uint32_t room = kUnbounded);
   uint32_t Size();
 
   uint8_t ItemType = 0x50;

@@ -13,19 +13,19 @@ namespace {
 
 // Transfer syntaxes this side can write, in no particular preference: the first
 // accepted context with one of them becomes the writing context.
-const char* const kWritableTransferSyntaxes[] = {
-    "1.2.840.10008.1.2.4.90", "1.2.840.10008.1.2.4.70", "1.2.840.10008.1.2.4.100",
-    "1.2.840.10008.1.2.4.102", "1.2.840.10008.1.2.1",   "1.2.840.10008.1.2",
-    "1.2.840.10008.1.2.4.91", "1.2.840.10008.1.2.4.50"};
+const char *const kWritableTransferSyntaxes[] = {
+    "1.2.840.10008.1.2.4.90",  "1.2.840.10008.1.2.4.70", "1.2.840.10008.1.2.4.100",
+    "1.2.840.10008.1.2.4.102", "1.2.840.10008.1.2.1",    "1.2.840.10008.1.2",
+    "1.2.840.10008.1.2.4.91",  "1.2.840.10008.1.2.4.50"};
 
-bool IsWritable(const std::string& uid) {
-  for (const char* known : kWritableTransferSyntaxes)
+bool IsWritable(const std::string &uid) {
+  for (const char *known : kWritableTransferSyntaxes)
     if (uid == known)
       return true;
   return false;
 }
 
-std::string Trimmed(const std::string& text) {
+std::string Trimmed(const std::string &text) {
   size_t first = text.find_first_not_of(' ');
   if (first == std::string::npos)
     return {};
@@ -56,10 +56,10 @@ void PDU_Service::Abort(uint8_t reason) {
   Link.dsocket.Close();
 }
 
-bool PDU_Service::Connect(const std::string& host, const std::string& port) {
+bool PDU_Service::Connect(const std::string &host, const std::string &port) {
   try {
     pdata.Length = 0;
-    UserInformation& info = assocRQ.UserInfo;
+    UserInformation &info = assocRQ.UserInfo;
     info.SetMaximumLength(kMaximumPDULength);
     info.SetImplementationClass(kImplementationClassUID);
     info.SetImplementationVersion(kImplementationVersionName);
@@ -104,7 +104,7 @@ bool PDU_Service::Connect(const std::string& host, const std::string& port) {
     WriteLog("ERROR, Corrupt Transmission...");
     Link.dsocket.Close();
     return false;
-  } catch (const std::exception&) {
+  } catch (const std::exception &) {
     WriteLog("ERROR, PDU_Service::Connect, indeterminate error");
     return false;
   }
@@ -114,7 +114,7 @@ bool PDU_Service::InterogateAAssociateAC() {
   if (assocAC.PresContextAccepts.empty())
     WriteLog("WARNING, assocAC.PresContextAccepts Count==0");
   int writingContext = -1;
-  for (const auto& accept : assocAC.PresContextAccepts) {
+  for (const auto &accept : assocAC.PresContextAccepts) {
     if (accept->Result != 0)
       continue;
     AcceptedPresContexts.push_back(accept.get());
@@ -153,7 +153,7 @@ bool PDU_Service::ReadAssociateRQ() {
   return !Link.ReadFailed();
 }
 
-bool PDU_Service::Read(DcmObj& obj) {
+bool PDU_Service::Read(DcmObj &obj) {
   if (!Link.dsocket.IsConnected())
     return false;
   pdata.MessageComplete = 0;
@@ -213,9 +213,8 @@ bool PDU_Service::Read(DcmObj& obj) {
   return false;
 }
 
-bool PDU_Service::GetTransferSyntaxUID(uint8_t presentationContextID,
-                                       std::string& transferSyntax) {
-  for (const PresentationContextAccept* accept : AcceptedPresContexts) {
+bool PDU_Service::GetTransferSyntaxUID(uint8_t presentationContextID, std::string &transferSyntax) {
+  for (const PresentationContextAccept *accept : AcceptedPresContexts) {
     if (accept->PresentationContextID == presentationContextID) {
       transferSyntax = accept->TrnSyntax.Text;
       return true;
@@ -224,7 +223,7 @@ bool PDU_Service::GetTransferSyntaxUID(uint8_t presentationContextID,
   return false;
 }
 
-bool PDU_Service::ParseRawVRIntoDCM(Buffer& vrBuffer, DcmObj& obj, uint8_t presentationContextID) {
+bool PDU_Service::ParseRawVRIntoDCM(Buffer &vrBuffer, DcmObj &obj, uint8_t presentationContextID) {
   vrBuffer.SetIncomingEndian(Buffer::kLittleEndian);
   std::vector<uint8_t> bytes = TakeStream();
   vrBuffer.Read(bytes, vrBuffer.IncomingCount());
@@ -250,7 +249,7 @@ bool PDU_Service::ParseRawVRIntoDCM(Buffer& vrBuffer, DcmObj& obj, uint8_t prese
   return true;
 }
 
-bool PDU_Service::ParseDCMIntoRawVR(DcmObj& obj, Buffer& vrBuffer) {
+bool PDU_Service::ParseDCMIntoRawVR(DcmObj &obj, Buffer &vrBuffer) {
   if (LogDataSets)
     LogDataSet(obj, " >> ");
   BufData buf(false);
@@ -272,16 +271,16 @@ void PDU_Service::KeepStream(std::vector<uint8_t> stream) {
     codecStream = std::move(stream);
 }
 
-void PDU_Service::LogDataSet(DcmObj& obj, const char* direction) {
+void PDU_Service::LogDataSet(DcmObj &obj, const char *direction) {
   WriteLog(Trimmed(assocAC.CallingApTitle) + direction + Trimmed(assocAC.CalledApTitle));
   std::vector<std::string> lines;
   obj.Dump(lines);
-  for (const std::string& line : lines)
+  for (const std::string &line : lines)
     WriteLog(line);
   WriteLog("");
 }
 
-bool PDU_Service::Write(DcmObj& obj, int mode) {
+bool PDU_Service::Write(DcmObj &obj, int mode) {
   if (pdata.PresentationContextID == 0) {
     WriteLog("ERROR, PDU_Service::Write, pdata.PresentationContextID is 0");
     return false;

@@ -15,11 +15,11 @@ class PDU_Service {
 public:
   PDU_Service();
   virtual ~PDU_Service();
-  PDU_Service(const PDU_Service&) = delete;
-  PDU_Service& operator=(const PDU_Service&) = delete;
+  PDU_Service(const PDU_Service &) = delete;
+  PDU_Service &operator=(const PDU_Service &) = delete;
 
   // SCU: opens the association proposed in assocRQ.
-  bool Connect(const std::string& host, const std::string& port);
+  bool Connect(const std::string &host, const std::string &port);
   bool InterogateAAssociateAC();
   // SCP: reads the A-ASSOCIATE-RQ into assocRQ. A PDU that is not an
   // A-ASSOCIATE-RQ or breaks its framing or limits is answered with an A-ABORT
@@ -27,21 +27,21 @@ public:
   // failure). Warnings of the reader alone still give true.
   bool ReadAssociateRQ();
   // The next message part (command set or data set), decoded into obj.
-  bool Read(DcmObj& obj);
+  bool Read(DcmObj &obj);
   // mode 1: command set, 0: data set.
-  bool Write(DcmObj& obj, int mode);
-  bool GetTransferSyntaxUID(uint8_t presentationContextID, std::string& transferSyntax);
+  bool Write(DcmObj &obj, int mode);
+  bool GetTransferSyntaxUID(uint8_t presentationContextID, std::string &transferSyntax);
   // SCU release.
   bool Release();
   // Sends an A-ABORT (source 2, the given reason) and closes the connection.
   void Abort(uint8_t reason);
-  bool ParseRawVRIntoDCM(Buffer& vrBuffer, DcmObj& obj, uint8_t presentationContextID);
-  bool ParseDCMIntoRawVR(DcmObj& obj, Buffer& vrBuffer);
+  bool ParseRawVRIntoDCM(Buffer &vrBuffer, DcmObj &obj, uint8_t presentationContextID);
+  bool ParseDCMIntoRawVR(DcmObj &obj, Buffer &vrBuffer);
 
   bool LogDataSets = false;
   std::string UserName;
   std::string Passcode;
-  std::vector<PresentationContextAccept*> AcceptedPresContexts; // owned by assocAC
+  std::vector<PresentationContextAccept *> AcceptedPresContexts; // owned by assocAC
   Buffer Link;
   AAssociateRQ assocRQ;
   AAssociateAC assocAC;
@@ -52,7 +52,7 @@ public:
   PDataTF pdata;
 
 private:
-  void LogDataSet(DcmObj& obj, const char* direction);
+  void LogDataSet(DcmObj &obj, const char *direction);
   // The codec stream of the last message part, emptied, with its capacity.
   std::vector<uint8_t> TakeStream();
   void KeepStream(std::vector<uint8_t> stream);

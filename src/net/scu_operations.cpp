@@ -10,7 +10,7 @@
 
 namespace {
 
-std::string PaddedTitle(const std::string& title) {
+std::string PaddedTitle(const std::string &title) {
   std::string padded = title.substr(0, 16);
   padded.resize(16, ' ');
   return padded;
@@ -18,8 +18,8 @@ std::string PaddedTitle(const std::string& title) {
 
 // Sequences and items of defined length keep their content encoded in the data
 // set's own transfer syntax.
-bool HoldsEncodedItems(const DcmObj& dataSet) {
-  for (const auto& tag : dataSet.Tags)
+bool HoldsEncodedItems(const DcmObj &dataSet) {
+  for (const auto &tag : dataSet.Tags)
     if (tag->HasData() && (tag->VR == "SQ" || tag->Is(0xFFFE, 0xE000)))
       return true;
   return false;
@@ -27,10 +27,10 @@ bool HoldsEncodedItems(const DcmObj& dataSet) {
 
 } // namespace
 
-bool OpenAssociation(PDU_Service& pdu, const std::string& callingAE, const std::string& calledAE,
-                     const std::string& host, const std::string& port,
-                     const std::string& abstractSyntax, const std::string& transferSyntaxA,
-                     const std::string& transferSyntaxB, unsigned timeoutSeconds) {
+bool OpenAssociation(PDU_Service &pdu, const std::string &callingAE, const std::string &calledAE,
+                     const std::string &host, const std::string &port,
+                     const std::string &abstractSyntax, const std::string &transferSyntaxA,
+                     const std::string &transferSyntaxB, unsigned timeoutSeconds) {
   std::string calling = PaddedTitle(callingAE), called = PaddedTitle(calledAE);
   pdu.assocRQ.SetCallingApTitle(calling);
   pdu.assocRQ.SetCalledApTitle(called);
@@ -53,7 +53,7 @@ bool OpenAssociation(PDU_Service& pdu, const std::string& callingAE, const std::
   return pdu.Connect(host, port);
 }
 
-int WriteStoreRQ(PDU_Service& pdu, DcmObj& dataSet, const std::string& sopClassUID) {
+int WriteStoreRQ(PDU_Service &pdu, DcmObj &dataSet, const std::string &sopClassUID) {
   if (pdu.pdata.PresentationContextID == 0)
     return -1;
   std::string negotiated;

@@ -19,14 +19,14 @@ namespace {
 
 // Decimal number first; a text whose low 16 bits are 0 ("0", "http") is looked
 // up as a service name.
-bool ResolvePort(const std::string& port, uint16_t& result) {
+bool ResolvePort(const std::string &port, uint16_t &result) {
   unsigned long number = std::strtoul(port.c_str(), nullptr, 10);
   if ((number & 0xFFFF) != 0) {
     result = static_cast<uint16_t>(number);
     return true;
   }
   servent entry{};
-  servent* found = nullptr;
+  servent *found = nullptr;
   char scratch[1024];
   if (getservbyname_r(port.c_str(), nullptr, &entry, scratch, sizeof scratch, &found) != 0 ||
       found == nullptr)
@@ -37,14 +37,14 @@ bool ResolvePort(const std::string& port, uint16_t& result) {
 
 // A dotted number is used as it stands; a name goes through the host lookup and
 // falls back to being parsed as dotted text (so an unknown name fails to connect).
-bool ResolveHost(const std::string& host, in_addr& address) {
+bool ResolveHost(const std::string &host, in_addr &address) {
   if (std::strtoul(host.c_str(), nullptr, 10) == 0) {
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
-    addrinfo* list = nullptr;
+    addrinfo *list = nullptr;
     if (getaddrinfo(host.c_str(), nullptr, &hints, &list) == 0 && list != nullptr) {
-      address = reinterpret_cast<sockaddr_in*>(list->ai_addr)->sin_addr;
+      address = reinterpret_cast<sockaddr_in *>(list->ai_addr)->sin_addr;
       freeaddrinfo(list);
       return true;
     }
@@ -87,7 +87,7 @@ bool IsTransientAcceptError(int error) {
   }
 }
 
-void CloseHandle(int& handle) {
+void CloseHandle(int &handle) {
   if (handle >= 0)
     close(handle);
   handle = -1;
@@ -98,14 +98,14 @@ void CloseHandle(int& handle) {
 Socket::Socket() = default;
 
 Socket::~Socket() {
-  for (int* handle : {&connectedHandle, &listeningHandle}) {
+  for (int *handle : {&connectedHandle, &listeningHandle}) {
     if (*handle >= 0)
       shutdown(*handle, SHUT_RDWR);
     CloseHandle(*handle);
   }
 }
 
-bool Socket::Listen(const std::string& port) {
+bool Socket::Listen(const std::string &port) {
   connected = listening = false;
   CloseHandle(connectedHandle);
   uint16_t portNumber = 0;
@@ -126,7 +126,7 @@ bool Socket::Listen(const std::string& port) {
   address.sin_family = AF_INET;
   address.sin_port = htons(portNumber);
   address.sin_addr.s_addr = htonl(INADDR_ANY);
-  if (bind(handle, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+  if (bind(handle, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
     lastError = errno;
     close(handle);
     WriteLog("ERROR, could not bind socket");
@@ -157,7 +157,7 @@ bool Socket::Accept() {
   socklen_t size = sizeof address;
   int handle;
   do {
-    handle = accept(listeningHandle, reinterpret_cast<sockaddr*>(&address), &size);
+    handle = accept(listeningHandle, reinterpret_cast<sockaddr *>(&address), &size);
   } while (handle < 0 && errno == EINTR);
   if (handle >= 0) {
     // Association PDUs leave in several small sends; without this each waits
@@ -177,7 +177,7 @@ bool Socket::Accept() {
   return false;
 }
 
-bool Socket::Connect(const std::string& host, const std::string& port) {
+bool Socket::Connect(const std::string &host, const std::string &port) {
   CloseHandle(connectedHandle);
   connected = false;
   in_addr hostAddress{};
@@ -202,7 +202,7 @@ bool Socket::Connect(const std::string& host, const std::string& port) {
   address.sin_family = AF_INET;
   address.sin_port = htons(portNumber);
   address.sin_addr = hostAddress;
-  if (connect(handle, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+  if (connect(handle, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0) {
     connectedHandle = handle;
     connected = true;
     return true;
@@ -221,10 +221,10 @@ void Socket::Attach(int handle) {
   connectedHandle = handle;
 }
 
-bool Socket::SendBinary(const void* bytes, size_t length) {
+bool Socket::SendBinary(const void *bytes, size_t length) {
   if (!connected)
     return false;
-  const char* next = static_cast<const char*>(bytes);
+  const char *next = static_cast<const char *>(bytes);
   while (length > 0) {
     ssize_t sent = send(connectedHandle, next, length, MSG_NOSIGNAL);
     if (sent < 0 && errno == EINTR)
@@ -239,7 +239,7 @@ bool Socket::SendBinary(const void* bytes, size_t length) {
   return true;
 }
 
-long Socket::ReadBinary(void* destination, size_t capacity) {
+long Socket::ReadBinary(void *destination, size_t capacity) {
   if (!connected)
     return -1;
   pollfd wait{connectedHandle, POLLIN, 0};

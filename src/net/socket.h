@@ -9,11 +9,11 @@ class Socket {
 public:
   Socket();
   ~Socket();
-  Socket(const Socket&) = delete;
-  Socket& operator=(const Socket&) = delete;
+  Socket(const Socket &) = delete;
+  Socket &operator=(const Socket &) = delete;
 
   // Listens on all IPv4 interfaces (backlog 10, zero linger).
-  bool Listen(const std::string& port);
+  bool Listen(const std::string &port);
   // Waits for one connection on the listening handle; it becomes the connected handle.
   // A transient failure (no handles left, a connection reset before it was
   // taken, nothing pending on a non-blocking handle) keeps the port listening and
@@ -21,13 +21,13 @@ public:
   // closes it.
   bool Accept();
   // Opens an outgoing connection (zero linger, no Nagle delay).
-  bool Connect(const std::string& host, const std::string& port);
+  bool Connect(const std::string &host, const std::string &port);
   // Takes over a handle accepted elsewhere; an open connection is closed first.
   void Attach(int handle);
   // Sends the whole block, looping over partial sends.
-  bool SendBinary(const void* bytes, size_t length);
+  bool SendBinary(const void *bytes, size_t length);
   // Bytes received, 0 (time-out 0 and nothing there) or -1 (closed, timed out, error).
-  long ReadBinary(void* destination, size_t capacity);
+  long ReadBinary(void *destination, size_t capacity);
   bool Close();
   bool SetTimeout(unsigned seconds);
   unsigned Timeout() const { return timeoutSeconds; }

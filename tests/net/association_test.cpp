@@ -17,18 +17,22 @@ using namespace net_test;
 
 namespace {
 
-std::vector<uint8_t> Encode(const DcmObj& obj) {
+std::vector<uint8_t> Encode(const DcmObj &obj) {
   BufData buf(false);
   buf.WriteObj(obj);
   return buf.Bytes();
 }
 
-std::vector<uint8_t> PDV(uint8_t context, uint8_t control, const std::vector<uint8_t>& value) {
-  return Bytes().u32(static_cast<uint32_t>(value.size() + 2)).u8(context).u8(control).raw(value)
+std::vector<uint8_t> PDV(uint8_t context, uint8_t control, const std::vector<uint8_t> &value) {
+  return Bytes()
+      .u32(static_cast<uint32_t>(value.size() + 2))
+      .u8(context)
+      .u8(control)
+      .raw(value)
       .data;
 }
 
-std::vector<uint8_t> PData(const std::vector<uint8_t>& pdvs) {
+std::vector<uint8_t> PData(const std::vector<uint8_t> &pdvs) {
   return Bytes().u8(4).u8(0).u32(static_cast<uint32_t>(pdvs.size())).raw(pdvs).data;
 }
 
@@ -60,7 +64,7 @@ std::vector<PDVHeader> ReceivePDataHeaders(int fd, size_t dataBytes) {
   return headers;
 }
 
-DcmObj Command(uint16_t field, const std::string& classUID, uint16_t messageID,
+DcmObj Command(uint16_t field, const std::string &classUID, uint16_t messageID,
                uint16_t dataSetType = dimse::kNoDataSet) {
   CommandFields fields;
   fields.CommandField = field;
@@ -91,10 +95,17 @@ struct RawAcceptor {
   std::thread thread;
 };
 
-std::vector<uint8_t> AssociateAC(const std::string& transferSyntax) {
-  std::vector<uint8_t> accept =
-      Bytes().u8(0x21).u8(0).u16(static_cast<uint16_t>(8 + transferSyntax.size()))
-          .u8(1).u8(0).u8(0).u8(0).raw(UIDItemBytes(0x40, transferSyntax)).data;
+std::vector<uint8_t> AssociateAC(const std::string &transferSyntax) {
+  std::vector<uint8_t> accept = Bytes()
+                                    .u8(0x21)
+                                    .u8(0)
+                                    .u16(static_cast<uint16_t>(8 + transferSyntax.size()))
+                                    .u8(1)
+                                    .u8(0)
+                                    .u8(0)
+                                    .u8(0)
+                                    .raw(UIDItemBytes(0x40, transferSyntax))
+                                    .data;
   std::vector<uint8_t> items = UIDItemBytes(0x10, "1.2.840.10008.3.1.1.1");
   items.insert(items.end(), accept.begin(), accept.end());
   std::vector<uint8_t> info = UserInfoBytes();
@@ -111,8 +122,8 @@ TEST(PDataFraming, FragmentsFollowTheAcceptorsMaximumLength) {
     uint32_t maximum;
     std::vector<uint32_t> itemLengths;
   };
-  for (const Case& c : {Case{16384, {16380, 16380, 7246}}, Case{0, {40002}},
-                        Case{32768, {16380, 16380, 7246}}}) {
+  for (const Case &c :
+       {Case{16384, {16380, 16380, 7246}}, Case{0, {40002}}, Case{32768, {16380, 16380, 7246}}}) {
     LogLevel = 2;
     LogCapture log;
     SocketPair pair;
@@ -139,8 +150,7 @@ TEST(PDataFraming, CommandAndDataSetInOnePDU) {
   SocketPair pair;
   PDU_Service scp;
   Associate(scp, pair.take(0));
-  DcmObj command =
-      Command(dimse::N_CREATE_RQ, "1.2.840.10008.5.1.1.1", 9, dimse::kDataSetPresent);
+  DcmObj command = Command(dimse::N_CREATE_RQ, "1.2.840.10008.5.1.1.1", 9, dimse::kDataSetPresent);
   DcmObj data;
   data.AddString(0x2000, 0x0010, "1 ");
   std::vector<uint8_t> pdvs = PDV(1, 3, Encode(command));
@@ -203,7 +213,7 @@ TEST(Association, ConnectFailsOnRejectionCorruptAnswerAndNoUsableSyntax) {
       {Bytes().u8(9).u8(0).u32(0).data, "ERROR, Corrupt Transmission..."},
       {AssociateAC("1.2.840.10008.1.2.2"), "ERROR, Transfer Syntax is Empty"},
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     LogCapture log;
     RawAcceptor acceptor(c.reply);
     PDU_Service scu;
@@ -221,12 +231,13 @@ TEST(Association, ProposedTransferSyntaxesAndTitles) {
     std::vector<std::string> proposed;
   };
   const Case cases[] = {
-      {"1.2.840.10008.1.2.4.50", "1.2.840.10008.1.2.4.50",
+      {"1.2.840.10008.1.2.4.50",
+       "1.2.840.10008.1.2.4.50",
        {"1.2.840.10008.1.2.4.50", "1.2.840.10008.1.2"}},
       {"1.2.840.10008.1.2.1", "", {"1.2.840.10008.1.2.1", "1.2.840.10008.1.2"}},
       {"1.2.840.10008.1.2", "1.2.840.10008.1.2.1", {"1.2.840.10008.1.2.1", "1.2.840.10008.1.2"}},
   };
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     TestSCP scp({"1.2.840.10008.1.2"});
     PDU_Service scu;
     ASSERT_TRUE(OpenAssociation(scu, "A-CALLING-TITLE-TOO-LONG", "SCP", "127.0.0.1",

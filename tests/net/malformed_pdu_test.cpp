@@ -13,20 +13,20 @@ namespace {
 enum class Phase { Negotiation, Associated };
 
 struct Case {
-  const char* name;
+  const char *name;
   Phase phase;
   std::vector<uint8_t> bytes;
   std::string line;
-  bool aborted;         // an A-ABORT comes back
-  bool closeAfter;      // the peer closes after sending (else it just stops)
+  bool aborted;    // an A-ABORT comes back
+  bool closeAfter; // the peer closes after sending (else it just stops)
   bool readSucceeds = false;
 };
 
 std::string Repeat(char c, size_t n) { return std::string(n, c); }
 
-std::vector<uint8_t> RQ(const std::vector<uint8_t>& items) { return AssociateRQBytes(items); }
+std::vector<uint8_t> RQ(const std::vector<uint8_t> &items) { return AssociateRQBytes(items); }
 
-std::vector<uint8_t> Join(std::vector<uint8_t> a, const std::vector<uint8_t>& b) {
+std::vector<uint8_t> Join(std::vector<uint8_t> a, const std::vector<uint8_t> &b) {
   a.insert(a.end(), b.begin(), b.end());
   return a;
 }
@@ -45,10 +45,18 @@ std::vector<Case> Cases() {
   std::vector<uint8_t> contextPastPDU = goodContext;
   contextPastPDU[3] += 40; // its Length runs past the PDU
   return {
-      {"truncated header", Phase::Negotiation, {1, 0, 0}, "ERROR, Buffer::Read, failed ReadBlock",
-       false, true},
-      {"peer stops mid-PDU", Phase::Negotiation, {1, 0, 0, 0, 0, 200, 0, 1},
-       "ERROR, Socket::ReadBinary, Timed out", false, false},
+      {"truncated header",
+       Phase::Negotiation,
+       {1, 0, 0},
+       "ERROR, Buffer::Read, failed ReadBlock",
+       false,
+       true},
+      {"peer stops mid-PDU",
+       Phase::Negotiation,
+       {1, 0, 0, 0, 0, 200, 0, 1},
+       "ERROR, Socket::ReadBinary, Timed out",
+       false,
+       false},
       {"unknown PDU type", Phase::Negotiation, Bytes().u8(9).u8(0).u32(4).u32(0).data,
        "ERROR, PDU_Service::ReadAssociateRQ, PDU type 9", true, false},
       {"A-ASSOCIATE-RQ length 0", Phase::Negotiation, Bytes().u8(1).u8(0).u32(0).data,
@@ -89,15 +97,15 @@ std::vector<Case> Cases() {
        "ERROR, Socket::ReadBinary, Timed out", false, false},
       {"unknown PDU type", Phase::Associated, Bytes().u8(0x55).u8(0).u32(0).data,
        "ERROR, PDU_Service::Read Protocol Error", true, false},
-      {"A-ASSOCIATE-RQ inside the association", Phase::Associated,
-       RQ(goodContext), "ERROR, PDU_Service::Read Associate-RQ", true, false},
+      {"A-ASSOCIATE-RQ inside the association", Phase::Associated, RQ(goodContext),
+       "ERROR, PDU_Service::Read Associate-RQ", true, false},
   };
 }
 
 } // namespace
 
 TEST(MalformedPDU, EachEndsWithItsLogLineAndAnAbortWhereLive) {
-  for (const Case& c : Cases()) {
+  for (const Case &c : Cases()) {
     SCOPED_TRACE(c.name);
     LogCapture log;
     SocketPair pair;

@@ -15,7 +15,7 @@ namespace net_test {
 
 LogCapture::LogCapture() {
   SetLogTarget("", "net tests", "");
-  SetLogEchoSink([this](const std::string& line) {
+  SetLogEchoSink([this](const std::string &line) {
     std::lock_guard lock(mutex);
     lines.push_back(line);
   });
@@ -26,9 +26,9 @@ LogCapture::~LogCapture() {
   CloseLog();
 }
 
-bool LogCapture::Contains(const std::string& text) const {
+bool LogCapture::Contains(const std::string &text) const {
   std::lock_guard lock(mutex);
-  for (const auto& line : lines)
+  for (const auto &line : lines)
     if (line.find(text) != std::string::npos)
       return true;
   return false;
@@ -39,48 +39,50 @@ std::vector<std::string> LogCapture::Lines() const {
   return lines;
 }
 
-Bytes& Bytes::u8(uint8_t v) {
+Bytes &Bytes::u8(uint8_t v) {
   data.push_back(v);
   return *this;
 }
-Bytes& Bytes::u16(uint16_t v) { return u8(static_cast<uint8_t>(v >> 8)).u8(static_cast<uint8_t>(v)); }
-Bytes& Bytes::u32(uint32_t v) {
+Bytes &Bytes::u16(uint16_t v) {
+  return u8(static_cast<uint8_t>(v >> 8)).u8(static_cast<uint8_t>(v));
+}
+Bytes &Bytes::u32(uint32_t v) {
   return u16(static_cast<uint16_t>(v >> 16)).u16(static_cast<uint16_t>(v));
 }
-Bytes& Bytes::text(const std::string& s) {
+Bytes &Bytes::text(const std::string &s) {
   data.insert(data.end(), s.begin(), s.end());
   return *this;
 }
-Bytes& Bytes::raw(const std::vector<uint8_t>& more) {
+Bytes &Bytes::raw(const std::vector<uint8_t> &more) {
   data.insert(data.end(), more.begin(), more.end());
   return *this;
 }
-Bytes& Bytes::zeros(size_t n) {
+Bytes &Bytes::zeros(size_t n) {
   data.insert(data.end(), n, 0);
   return *this;
 }
 
-std::vector<uint8_t> UIDItemBytes(uint8_t type, const std::string& text) {
+std::vector<uint8_t> UIDItemBytes(uint8_t type, const std::string &text) {
   return Bytes().u8(type).u8(0).u16(static_cast<uint16_t>(text.size())).text(text).data;
 }
 
-std::vector<uint8_t> AssociateRQBytes(const std::vector<uint8_t>& items) {
+std::vector<uint8_t> AssociateRQBytes(const std::vector<uint8_t> &items) {
   Bytes pdu;
   pdu.u8(1).u8(0).u32(static_cast<uint32_t>(68 + items.size())).u16(1).u16(0);
   pdu.text("STORESCP        ").text("CORVANEL        ").zeros(32).raw(items);
   return pdu.data;
 }
 
-std::vector<uint8_t> PresentationContextBytes(uint8_t id, const std::string& abstractSyntax,
-                                              const std::vector<std::string>& transferSyntaxes) {
+std::vector<uint8_t> PresentationContextBytes(uint8_t id, const std::string &abstractSyntax,
+                                              const std::vector<std::string> &transferSyntaxes) {
   Bytes body;
   body.u8(id).u8(0).u8(0).u8(0).raw(UIDItemBytes(0x30, abstractSyntax));
-  for (const auto& syntax : transferSyntaxes)
+  for (const auto &syntax : transferSyntaxes)
     body.raw(UIDItemBytes(0x40, syntax));
   return Bytes().u8(0x20).u8(0).u16(static_cast<uint16_t>(body.data.size())).raw(body.data).data;
 }
 
-std::vector<uint8_t> UserInfoBytes(const std::vector<uint8_t>& extra) {
+std::vector<uint8_t> UserInfoBytes(const std::vector<uint8_t> &extra) {
   Bytes body;
   body.u8(0x51).u8(0).u16(4).u32(16384).raw(extra);
   return Bytes().u8(0x50).u8(0).u16(static_cast<uint16_t>(body.data.size())).raw(body.data).data;
@@ -103,7 +105,7 @@ int SocketPair::take(int which) {
   return handle;
 }
 
-void SendAll(int fd, const std::vector<uint8_t>& bytes) {
+void SendAll(int fd, const std::vector<uint8_t> &bytes) {
   size_t sent = 0;
   while (sent < bytes.size()) {
     ssize_t n = send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
@@ -133,14 +135,14 @@ RawPDU ReceivePDU(int fd, int timeoutMs) {
   std::vector<uint8_t> header = ReceiveUpTo(fd, 6, timeoutMs);
   if (header.size() < 6)
     return pdu;
-  uint32_t length = uint32_t{header[2]} << 24 | uint32_t{header[3]} << 16 |
-                    uint32_t{header[4]} << 8 | header[5];
+  uint32_t length =
+      uint32_t{header[2]} << 24 | uint32_t{header[3]} << 16 | uint32_t{header[4]} << 8 | header[5];
   pdu.body = ReceiveUpTo(fd, length, timeoutMs);
   pdu.type = header[0];
   return pdu;
 }
 
-void Associate(PDU_Service& service, int handle, uint32_t maximumLength) {
+void Associate(PDU_Service &service, int handle, uint32_t maximumLength) {
   service.Link.dsocket.Attach(handle);
   service.Link.dsocket.SetTimeout(10);
   auto accept = std::make_unique<PresentationContextAccept>();
@@ -188,17 +190,17 @@ void TestSCP::Run() {
       continue;
     scp.assocAC.SetCalledApTitle(scp.assocRQ.CalledApTitle);
     scp.assocAC.SetCallingApTitle(scp.assocRQ.CallingApTitle);
-    for (const auto& context : scp.assocRQ.PresContexts) {
+    for (const auto &context : scp.assocRQ.PresContexts) {
       auto accept = std::make_unique<PresentationContextAccept>();
       accept->PresentationContextID = context->PresentationContextID;
       accept->Result = 4;
       accept->SetTransferSyntax("");
-      for (const auto& syntax : context->TrnSyntaxes) {
+      for (const auto &syntax : context->TrnSyntaxes) {
         std::lock_guard lock(mutex_);
         proposed_.push_back(syntax->Text);
       }
-      for (const auto& wanted : accept_) {
-        for (const auto& syntax : context->TrnSyntaxes)
+      for (const auto &wanted : accept_) {
+        for (const auto &syntax : context->TrnSyntaxes)
           if (accept->Result != 0 && syntax->Text == wanted) {
             accept->Result = 0;
             accept->SetTransferSyntax(wanted);
@@ -227,7 +229,7 @@ void TestSCP::Run() {
         DcmObj dataSet;
         if (!CStore::ReadRQ(&scp, command, &dataSet))
           break;
-        if (DcmTag* pixels = dataSet.Find(0x7FE0, 0x0010))
+        if (DcmTag *pixels = dataSet.Find(0x7FE0, 0x0010))
           storedBytes_ += pixels->Length;
         CStore::WriteRSP(scp, &command, 0);
       }

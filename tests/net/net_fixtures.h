@@ -24,7 +24,7 @@ class LogCapture {
 public:
   LogCapture();
   ~LogCapture();
-  bool Contains(const std::string& text) const;
+  bool Contains(const std::string &text) const;
   std::vector<std::string> Lines() const;
 
 private:
@@ -35,23 +35,23 @@ private:
 // Big-endian byte builder for raw PDUs.
 struct Bytes {
   std::vector<uint8_t> data;
-  Bytes& u8(uint8_t v);
-  Bytes& u16(uint16_t v);
-  Bytes& u32(uint32_t v);
-  Bytes& text(const std::string& s);
-  Bytes& raw(const std::vector<uint8_t>& more);
-  Bytes& zeros(size_t n);
+  Bytes &u8(uint8_t v);
+  Bytes &u16(uint16_t v);
+  Bytes &u32(uint32_t v);
+  Bytes &text(const std::string &s);
+  Bytes &raw(const std::vector<uint8_t> &more);
+  Bytes &zeros(size_t n);
 };
 
 // A UID sub-item (type, length, text).
-std::vector<uint8_t> UIDItemBytes(uint8_t type, const std::string& text);
+std::vector<uint8_t> UIDItemBytes(uint8_t type, const std::string &text);
 // A whole A-ASSOCIATE-RQ PDU around the given items.
-std::vector<uint8_t> AssociateRQBytes(const std::vector<uint8_t>& items);
+std::vector<uint8_t> AssociateRQBytes(const std::vector<uint8_t> &items);
 // One presentation context item (abstract syntax, transfer syntaxes).
-std::vector<uint8_t> PresentationContextBytes(uint8_t id, const std::string& abstractSyntax,
-                                              const std::vector<std::string>& transferSyntaxes);
+std::vector<uint8_t> PresentationContextBytes(uint8_t id, const std::string &abstractSyntax,
+                                              const std::vector<std::string> &transferSyntaxes);
 // A user information item with a maximum length of 16384 and the given extra sub-items.
-std::vector<uint8_t> UserInfoBytes(const std::vector<uint8_t>& extra = {});
+std::vector<uint8_t> UserInfoBytes(const std::vector<uint8_t> &extra = {});
 
 // Two connected stream sockets; closed when destroyed unless taken.
 struct SocketPair {
@@ -62,7 +62,7 @@ struct SocketPair {
 };
 
 // Sends bytes on a raw handle (all of them).
-void SendAll(int fd, const std::vector<uint8_t>& bytes);
+void SendAll(int fd, const std::vector<uint8_t> &bytes);
 // Receives up to n bytes, waiting at most timeoutMs for each chunk; fewer when
 // the peer closes.
 std::vector<uint8_t> ReceiveUpTo(int fd, size_t n, int timeoutMs = 2000);
@@ -76,7 +76,7 @@ RawPDU ReceivePDU(int fd, int timeoutMs = 2000);
 
 // Marks a PDU_Service pair as associated on context 1 with implicit VR little
 // endian and the given acceptor maximum length, without negotiation.
-void Associate(PDU_Service& service, int handle, uint32_t maximumLength = 16384);
+void Associate(PDU_Service &service, int handle, uint32_t maximumLength = 16384);
 
 // A small SCP on 127.0.0.1: accepts one association per connection, answers
 // C-ECHO and C-STORE, and stores what it received.

@@ -12,7 +12,7 @@ namespace {
 
 // A Buffer reading raw bytes written to the other end of a socket pair.
 struct RawReader {
-  explicit RawReader(const std::vector<uint8_t>& bytes) {
+  explicit RawReader(const std::vector<uint8_t> &bytes) {
     link.dsocket.Attach(pair.take(0));
     link.dsocket.SetTimeout(2);
     link.SetIncomingEndian(Buffer::kBigEndian);
@@ -62,7 +62,14 @@ TEST(Pdu, AssociateRQRoundTripKeeps16CharacterTitles) {
 
   RawReader reader(bytes);
   AAssociateRQ back;
+  LogLevel = 2;
+  LogCapture log;
   EXPECT_TRUE(back.Read(reader.link));
+  LogLevel = 0;
+  EXPECT_TRUE(log.Contains("INFO, AAssociateRQ::Read"));
+  EXPECT_TRUE(log.Contains("CalledApTitle: ABCDEFGHIJKLMNOP"));
+  EXPECT_TRUE(log.Contains("INFO, PresentationContext::Read"));
+  EXPECT_TRUE(log.Contains("INFO, ImpVersion::ReadDynamic, Count=0, \"V1\""));
   EXPECT_EQ(back.CalledApTitle, "ABCDEFGHIJKLMNOP");
   EXPECT_EQ(back.CallingApTitle, "CORVANEL");
   ASSERT_EQ(back.PresContexts.size(), 1u);
@@ -89,9 +96,16 @@ TEST(Pdu, AcceptForARejectedContextHasAnEmptyTransferSyntax) {
 
 TEST(Pdu, RoleSelectionAndUnknownSubItems) {
   LogCapture log;
-  auto role = [](const std::string& uid, uint8_t scu) {
-    return Bytes().u8(0x54).u8(0).u16(static_cast<uint16_t>(uid.size() + 4))
-        .u16(static_cast<uint16_t>(uid.size())).text(uid).u8(scu).u8(0).data;
+  auto role = [](const std::string &uid, uint8_t scu) {
+    return Bytes()
+        .u8(0x54)
+        .u8(0)
+        .u16(static_cast<uint16_t>(uid.size() + 4))
+        .u16(static_cast<uint16_t>(uid.size()))
+        .text(uid)
+        .u8(scu)
+        .u8(0)
+        .data;
   };
   std::vector<uint8_t> roles = role("1.2.3", 1);
   std::vector<uint8_t> second = role("1.2.840.10008.5.1.1.9", 0);

@@ -19,26 +19,26 @@ using namespace testing_support;
 
 namespace {
 
-constexpr const char* kCTImageStorage = "1.2.840.10008.5.1.4.1.1.2";
+constexpr const char *kCTImageStorage = "1.2.840.10008.5.1.4.1.1.2";
 
 class StoreSCPTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    for (const char* tool : {"storescp", "dcmdump", "img2dcm", "dcmconv", "convert"})
+    for (const char *tool : {"storescp", "dcmdump", "img2dcm", "dcmconv", "convert"})
       if (FindProgram(tool).empty())
         GTEST_SKIP() << tool << " is not installed";
     port = FreePort();
     std::filesystem::create_directory(dir.path() / "in");
-    storescp = std::make_unique<ChildProcess>(std::vector<std::string>{
-        "storescp", "+xa", "-od", (dir.path() / "in").string(), "-fe", ".dcm",
-        std::to_string(port)});
+    storescp = std::make_unique<ChildProcess>(
+        std::vector<std::string>{"storescp", "+xa", "-od", (dir.path() / "in").string(), "-fe",
+                                 ".dcm", std::to_string(port)});
     ASSERT_TRUE(WaitForPort(port));
   }
 
   // The one file storescp wrote, as dcmdump lists it.
   std::string StoredDump() {
     for (int i = 0; i < 50; ++i) {
-      for (const auto& entry : std::filesystem::directory_iterator(dir.path() / "in")) {
+      for (const auto &entry : std::filesystem::directory_iterator(dir.path() / "in")) {
         std::string output;
         if (RunCommand({"dcmdump", "+L", entry.path().string()}, &output) == 0)
           return output;
@@ -127,7 +127,7 @@ TEST_F(StoreSCPTest, StoresAJPEGBaselineImage) {
   // The stored pixel data equal the ones sent: dcmdump of both files agrees.
   std::string original;
   RunCommand({"dcmdump", "+L", file}, &original);
-  auto pixelPart = [](const std::string& text) { return text.substr(text.find("(7fe0,0010)")); };
+  auto pixelPart = [](const std::string &text) { return text.substr(text.find("(7fe0,0010)")); };
   EXPECT_EQ(pixelPart(dump), pixelPart(original));
 }
 
