@@ -14,14 +14,17 @@ class BufData {
 public:
   explicit BufData(bool bigEndian = false);
 
-  // Header numbers are big-endian.
+  // Numbers on the wire are big-endian: element headers, and the binary values
+  // (US, UL, FD, OW, ...) that WriteTag swaps when an element holds them in
+  // the other byte order. Decoding leaves value bytes as they are.
   bool BigEndian;
 
   // Reads one element at the position. false: the element could not be read
   // (logged). A value longer than the rest of the stream keeps only the bytes
   // that are there (Length shrinks to them; logged as a warning).
   bool ReadTag(DcmTag &tag, bool explicitVR);
-  // Writes one element at the position.
+  // Writes one element at the position. In explicit VR a value too long for a
+  // 16-bit length is written as UN, and an undefined length as SQ.
   void WriteTag(const DcmTag &tag, bool explicitVR);
   // Appends the elements from the position to the end of the stream, or up to
   // a zero (0000,0000) element; group 0002 is dropped. false when an element
