@@ -62,6 +62,39 @@ bool AAssociatePDU::ReadHeader(Buffer &link) {
   return !link.ReadFailed();
 }
 
+template <class Item>
+bool AAssociatePDU::ReadItems(Buffer &link, uint8_t listType,
+                              std::vector<std::unique_ptr<Item>> &list, int64_t &count) {
+  count = int64_t{Length} - 68;
+  while (count > 0 && !link.ReadFailed() && !Malformed) {
+    uint8_t type = 0;
+    link >> type;
+    uint32_t room = static_cast<uint32_t>(count - 1);
+    if (type == 0x10) {
+      AppContext.ItemType = type;
+      AppContext.ReadDynamic(link, room);
+      Malformed = AppContext.Malformed;
+      count -= AppContext.Size();
+    } else if (type == listType) {
+      auto item = std::make_unique<Item>();
+      item->ReadDynamic(link, room);
+      Malformed = item->Malformed;
+      count -= item->Size();
+      list.push_back(std::move(item));
+    } else if (type == 0x50) {
+      UserInfo.ReadDynamic(link, room);
+      Malformed = UserInfo.Malformed;
+      count -= UserInfo.Size();
+    } else {
+      // The rest of the PDU is passed over so that the stream stays on PDU boundaries.
+      link.Skip(room);
+      count = -1;
+      return false;
+    }
+  }
+  return true;
+}
+
 void AAssociatePDU::DumpHeader(const char *title) const {
   if (!LogEnabled(2))
     return;
@@ -115,37 +148,10 @@ bool AAssociateRQ::ReadDynamic(Buffer &link) {
   if (!ReadHeader(link))
     return false;
   DumpHeader("INFO, AAssociateRQ::Read");
-  int64_t count = Length - 68;
-  while (count > 0 && !link.ReadFailed()) {
-    uint8_t type = 0;
-    link >> type;
-    uint32_t room = static_cast<uint32_t>(count - 1);
-    if (type == 0x10) {
-      AppContext.ItemType = type;
-      if (!AppContext.ReadDynamic(link, room) && AppContext.Malformed)
-        Malformed = true;
-      count -= AppContext.Size();
-    } else if (type == 0x20) {
-      auto context = std::make_unique<PresentationContext>();
-      context->ReadDynamic(link, room);
-      Malformed = Malformed || context->Malformed;
-      count -= context->Size();
-      PresContexts.push_back(std::move(context));
-    } else if (type == 0x50) {
-      if (!UserInfo.ReadDynamic(link, room) && UserInfo.Malformed)
-        Malformed = true;
-      count -= UserInfo.Size();
-    } else {
-      // The rest of the PDU is passed over so that the stream stays on PDU boundaries.
-      WriteLog("WARNING, AAssociateRQ::Read Unknown Packet");
-      link.Skip(room);
-      count = -1;
-      break;
-    }
-    if (Malformed)
-      return false;
-  }
-  if (link.ReadFailed())
+  int64_t count = 0;
+  if (!ReadItems(link, 0x20, PresContexts, count))
+    WriteLog("WARNING, AAssociateRQ::Read Unknown Packet");
+  if (Malformed || link.ReadFailed())
     return false;
   if (count != 0) {
     WriteLog("WARNING, AAssociateRQ::Read Count=" + std::to_string(count));
@@ -180,34 +186,9 @@ bool AAssociateAC::Write(Buffer &link) {
 bool AAssociateAC::ReadDynamic(Buffer &link) {
   if (!ReadHeader(link))
     return false;
-  int64_t count = Length - 68;
-  while (count > 0 && !link.ReadFailed()) {
-    uint8_t type = 0;
-    link >> type;
-    uint32_t room = static_cast<uint32_t>(count - 1);
-    if (type == 0x10) {
-      AppContext.ItemType = type;
-      if (!AppContext.ReadDynamic(link, room) && AppContext.Malformed)
-        Malformed = true;
-      count -= AppContext.Size();
-    } else if (type == 0x21) {
-      auto accept = std::make_unique<PresentationContextAccept>();
-      accept->ReadDynamic(link, room);
-      Malformed = Malformed || accept->Malformed;
-      count -= accept->Size();
-      PresContextAccepts.push_back(std::move(accept));
-    } else if (type == 0x50) {
-      if (!UserInfo.ReadDynamic(link, room) && UserInfo.Malformed)
-        Malformed = true;
-      count -= UserInfo.Size();
-    } else {
-      link.Skip(room);
-      return false;
-    }
-    if (Malformed)
-      return false;
-  }
-  return count == 0 && !link.ReadFailed();
+  int64_t count = 0;
+  bool known = ReadItems(link, 0x21, PresContextAccepts, count);
+  return known && !Malformed && count == 0 && !link.ReadFailed();
 }
 
 // ---- A-ASSOCIATE-RJ, A-RELEASE, A-ABORT

@@ -43,6 +43,12 @@ protected:
   // After the type byte: the fixed fields; false when the PDU length is out of bounds.
   bool ReadHeader(Buffer &link);
   void DumpHeader(const char *title) const;
+  // Reads the items after the header into AppContext, list (items of listType)
+  // and UserInfo; count ends as the bytes of the PDU left over. false: an
+  // unknown item type, after which the rest of the PDU was skipped (count -1).
+  template <class Item>
+  bool ReadItems(Buffer &link, uint8_t listType, std::vector<std::unique_ptr<Item>> &list,
+                 int64_t &count);
 };
 
 class AAssociateRQ : public AAssociatePDU {

@@ -87,6 +87,17 @@ bool IsTransientAcceptError(int error) {
   }
 }
 
+// An IPv4 TCP socket that resets its connection on close; -1 after logging.
+int NewStreamSocket() {
+  int handle = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  if (handle < 0) {
+    WriteLog("ERROR, could not create socket");
+    return -1;
+  }
+  SetZeroLinger(handle);
+  return handle;
+}
+
 void CloseHandle(int &handle) {
   if (handle >= 0)
     close(handle);
@@ -113,12 +124,9 @@ bool Socket::Listen(const std::string &port) {
     WriteLog("ERROR, could not resolve port");
     return false;
   }
-  int handle = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  if (handle < 0) {
-    WriteLog("ERROR, could not create socket");
+  int handle = NewStreamSocket();
+  if (handle < 0)
     return false;
-  }
-  SetZeroLinger(handle);
   // A restarted server must not wait for the old port's TIME_WAIT to pass.
   int on = 1;
   setsockopt(handle, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
@@ -187,12 +195,9 @@ bool Socket::Connect(const std::string &host, const std::string &port) {
     WriteLog("ERROR, could not resolve host port");
     return false;
   }
-  int handle = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  if (handle < 0) {
-    WriteLog("ERROR, could not create socket");
+  int handle = NewStreamSocket();
+  if (handle < 0)
     return false;
-  }
-  SetZeroLinger(handle);
   if (!SetNoDelay(handle)) {
     close(handle);
     WriteLog("ERROR, set socket option");
