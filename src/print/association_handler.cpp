@@ -69,8 +69,7 @@ bool Negotiate(PDU_Service& pdu, bool presentationLUT) {
   for (const auto& proposed : rq.PresContexts) {
     auto accept = std::make_unique<PresentationContextAccept>();
     accept->PresentationContextID = proposed->PresentationContextID;
-    accept->Result = 4;
-    accept->SetTransferSyntax("");
+    accept->Result = 4; // transfer syntaxes not supported, until implicit VR is found
     const std::string& uid = proposed->AbsSyntax.Text;
     if (IsServedAbstractSyntax(uid, presentationLUT)) {
       if (LogEnabled(1))
@@ -163,10 +162,8 @@ void AssociationHandler::Run() {
     WriteLog("INFO, Print SCU is ClearCanvas");
   if (LogEnabled(1))
     WriteLog("INFO, Associated with " + callingAETitle_ + ", Socket: " + Handle());
-  if (!MessageLoop()) {
-    active.Drop();
+  if (!MessageLoop())
     return; // the print request handling has released the association
-  }
   command_.Clear();
   dataSet_.Clear();
   ReleaseFilmBoxes(*printState_);
@@ -339,6 +336,8 @@ void ChildThread::Execute() {
   } catch (const std::exception& error) {
     WriteLog(std::string("ERROR, ChildThread, ") + error.what() + ", Socket: " +
              std::to_string(socket));
+  } catch (...) {
+    WriteLog("ERROR, ChildThread, indeterminate error, Socket: " + std::to_string(socket));
   }
   group_->Leave(token);
 }
