@@ -109,6 +109,9 @@ TEST(IniFile, MissingFileIsEmpty) {
   EXPECT_FALSE(ini.Load((dir.path() / "none.ini").string()));
   EXPECT_EQ(ini.ReadInteger("S", "K", 5), 5);
   EXPECT_EQ(ini.Text(), "");
+  // A folder in the file's place reads as empty too.
+  ini.Load(dir.path().string());
+  EXPECT_EQ(ini.ReadInteger("S", "K", 5), 5);
 }
 
 TEST(IniFile, WritesReplaceInPlaceOrAppendAndKeepEverythingElse) {
