@@ -165,6 +165,20 @@ TEST_F(SendToPACSTest, NoPACSListeningFailsWithOpenAssocLines) {
   EXPECT_TRUE(std::filesystem::exists(path));
 }
 
+TEST(SendToPACSRefused, RejectionLogsTheOpenAssocFailure) {
+  TempDir films;
+  StoreSCP pacs({"--refuse"});
+  UsePacs(pacs.port());
+  LogCapture log;
+  const std::string path = WriteFilmJpeg(films.folder() + "film.jpg", 16, 16, false);
+  EXPECT_FALSE(SendToPACS(path, "WARD3", "14INX17IN", kJpeg));
+  EXPECT_FALSE(SendToPACS(path, "WARD3", "14INX17IN", kPdf));
+  EXPECT_TRUE(log.Contains("ERROR, Association Rejected..."));
+  EXPECT_TRUE(log.Contains("ERROR, DCMStudy::SentJPEG, OpenAssoc failed"));
+  EXPECT_TRUE(log.Contains("ERROR, SendSCU, OpenAssoc failed"));
+  EXPECT_TRUE(pacs.Files().empty());
+}
+
 TEST(SendToPACSImplicitOnly, JpegIsRefusedAndPdfGoesImplicit) {
   TempDir films;
   StoreSCP pacs({"+xi"});
