@@ -237,7 +237,12 @@ TEST_F(FilmPrint, DestinationsOtherThanFiles) {
   EXPECT_EQ(film->Print("Laser 1"), 531);
   EXPECT_TRUE(log_.Has("ERROR, FilmBox::Print, printer output is not available, Printer Name=Laser 1"));
 
-  // PACS: the JPEG is written, the failed send makes the print fail.
+  // PACS (nothing listens on its port): the JPEG is written, the failed send
+  // makes the print fail.
+  PrintConfiguration config;
+  config.PacsIP = "127.0.0.1";
+  config.PacsPort = std::to_string(testing_support::FreePort());
+  ReplaceConfiguration(config);
   EXPECT_EQ(film->Print("PACS"), 531);
   EXPECT_TRUE(fs::exists(FilmPath("PACS", "26.01.02_03.04.05_14INX17IN__007.jpg")));
   EXPECT_TRUE(log_.Has("ERROR, SendToPACS"));
