@@ -15,9 +15,14 @@ build: deps
 	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS)
 
+# With a display the operator window, else the headless server.
 run: build
 	@bash scripts/prepare-home.sh "$(HOME_DIR)"
-	CORVANEL_HOME="$(HOME_DIR)" $(BUILD)/corvanel-server
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ] && [ -x $(BUILD)/corvanel ]; then \
+	  CORVANEL_HOME="$(HOME_DIR)" $(BUILD)/corvanel; \
+	else \
+	  CORVANEL_HOME="$(HOME_DIR)" $(BUILD)/corvanel-server; \
+	fi
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)

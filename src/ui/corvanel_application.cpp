@@ -4,10 +4,10 @@
 
 #include "ui/message_box.h"
 
-bool CorvanelApplication::notify(QObject* receiver, QEvent* event) {
+bool CorvanelApplication::notify(QObject *receiver, QEvent *event) {
   try {
     return QApplication::notify(receiver, event);
-  } catch (const std::exception& error) {
+  } catch (const std::exception &error) {
     ShowMessage(nullptr, QString::fromStdString(error.what()));
   } catch (...) {
     ShowMessage(nullptr, "Unknown exception");

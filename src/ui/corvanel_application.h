@@ -6,6 +6,6 @@
 
 class CorvanelApplication : public QApplication {
 public:
-  CorvanelApplication(int& argc, char** argv) : QApplication(argc, argv) {}
-  bool notify(QObject* receiver, QEvent* event) override;
+  CorvanelApplication(int &argc, char **argv) : QApplication(argc, argv) {}
+  bool notify(QObject *receiver, QEvent *event) override;
 };

@@ -4,13 +4,12 @@
 #include "print/listener.h"
 #include "rules/printing_rule.h"
 
-CorvanelForms::CorvanelForms(const FormServices& services)
-    : ruleCfg(services.printers),
-      setupFrm(mainForm.Frame(), ruleCfg),
+CorvanelForms::CorvanelForms(const FormServices &services)
+    : ruleCfg(services.printers), setupFrm(mainForm.Frame(), ruleCfg),
       testPrint(services.printers, services.testPagePrinter) {
   setupFrm.SetTestPrint(&testPrint);
   mainForm.SetSetupForm(&setupFrm);
-  ServiceFrame& frame = mainForm.Frame();
+  ServiceFrame &frame = mainForm.Frame();
   frame.AddStartStep(
       StartStep::LoadRules,
       [this] { setupFrm.LoadPrintingRules(CurrentConfiguration()->AETIndex); },

@@ -18,7 +18,7 @@ struct FormServices {
 
 class CorvanelForms {
 public:
-  explicit CorvanelForms(const FormServices& services = {});
+  explicit CorvanelForms(const FormServices &services = {});
 
   TCorvanelMainForm mainForm;
   TRuleCfg ruleCfg;

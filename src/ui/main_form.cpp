@@ -13,7 +13,7 @@
 #include "ui/memo_echo.h"
 #include "ui/setup_frm.h"
 
-TCorvanelMainForm::TCorvanelMainForm(QWidget* parent)
+TCorvanelMainForm::TCorvanelMainForm(QWidget *parent)
     : QWidget(parent), frame_("TCorvanelMainForm") {
   setObjectName("CorvanelMainForm");
   setWindowTitle("Print Server");
@@ -35,15 +35,15 @@ TCorvanelMainForm::TCorvanelMainForm(QWidget* parent)
   Timer1 = new QTimer(this);
   Timer1->setObjectName("Timer1");
 
-  auto* buttons = new QVBoxLayout;
-  for (QPushButton* button : {Button1, Button2, Button3})
+  auto *buttons = new QVBoxLayout;
+  for (QPushButton *button : {Button1, Button2, Button3})
     buttons->addWidget(button);
   buttons->addStretch();
-  auto* top = new QHBoxLayout;
+  auto *top = new QHBoxLayout;
   top->addWidget(Image1, 0, Qt::AlignLeft | Qt::AlignTop);
   top->addStretch();
   top->addLayout(buttons);
-  auto* layout = new QVBoxLayout(this);
+  auto *layout = new QVBoxLayout(this);
   layout->addLayout(top);
   layout->addWidget(Memo1, 1);
   resize(720, 460);
@@ -86,12 +86,12 @@ void TCorvanelMainForm::Timer1Timer() {
 }
 
 QString TCorvanelMainForm::AboutText() {
-  return QString::fromStdString("Corvanel V" + FileVersionText("") +
-                                "\n\rVeltrano.\r\nPrint Count = " +
-                                std::to_string(ReadPrintCount()) + "\r\n");
+  return QString::fromStdString(
+      "Corvanel V" + FileVersionText("") +
+      "\n\rVeltrano.\r\nPrint Count = " + std::to_string(ReadPrintCount()) + "\r\n");
 }
 
-void TCorvanelMainForm::closeEvent(QCloseEvent* event) {
+void TCorvanelMainForm::closeEvent(QCloseEvent *event) {
   FormClose();
   event->accept();
 }

@@ -15,12 +15,12 @@ class TSetupFrm;
 class TCorvanelMainForm : public QWidget {
   Q_OBJECT
 public:
-  explicit TCorvanelMainForm(QWidget* parent = nullptr);
+  explicit TCorvanelMainForm(QWidget *parent = nullptr);
   ~TCorvanelMainForm() override;
 
-  ServiceFrame& Frame() { return frame_; }
+  ServiceFrame &Frame() { return frame_; }
   // The setup dialog that Button1 shows and whose fields feed the start-up.
-  void SetSetupForm(TSetupFrm* setup) { setup_ = setup; }
+  void SetSetupForm(TSetupFrm *setup) { setup_ = setup; }
 
   // The deferred start-up: the frame's sequence (start line, printing rules,
   // listener), Button1 disabled when EnableSetup is false, Timer1 at 1 s. Once.
@@ -29,15 +29,15 @@ public:
   // "Corvanel V<version>", the maker and the print count.
   static QString AboutText();
 
-  QLabel* Image1;
-  QPlainTextEdit* Memo1;
-  QPushButton* Button1; // Setup
-  QPushButton* Button2; // About
-  QPushButton* Button3; // End
-  QTimer* Timer1;
+  QLabel *Image1;
+  QPlainTextEdit *Memo1;
+  QPushButton *Button1; // Setup
+  QPushButton *Button2; // About
+  QPushButton *Button3; // End
+  QTimer *Timer1;
 
 protected:
-  void closeEvent(QCloseEvent* event) override;
+  void closeEvent(QCloseEvent *event) override;
 
 private:
   // The closing sequence: start steps stopped, rules released, closing line,
@@ -45,6 +45,6 @@ private:
   void FormClose();
 
   ServiceFrame frame_;
-  TSetupFrm* setup_ = nullptr;
+  TSetupFrm *setup_ = nullptr;
   bool closed_ = false;
 };

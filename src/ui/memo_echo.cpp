@@ -18,12 +18,10 @@ struct Delivery {
 };
 } // namespace
 
-void AppendMemoLine(QPlainTextEdit* memo, const QString& text) {
-  memo->appendPlainText(text);
-}
+void AppendMemoLine(QPlainTextEdit *memo, const QString &text) { memo->appendPlainText(text); }
 
-LogEchoSink MemoEchoSink(QPlainTextEdit* memo) {
-  return [memo](const std::string& text) {
+LogEchoSink MemoEchoSink(QPlainTextEdit *memo) {
+  return [memo](const std::string &text) {
     const QString line = QString::fromStdString(text);
     if (QThread::currentThread() == memo->thread()) {
       AppendMemoLine(memo, line);

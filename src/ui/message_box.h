@@ -2,4 +2,4 @@
 // The plain message box of the dialogs' messages.
 #include <QWidget>
 
-void ShowMessage(QWidget* parent, const QString& text);
+void ShowMessage(QWidget *parent, const QString &text);

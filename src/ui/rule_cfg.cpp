@@ -14,8 +14,8 @@ namespace {
 constexpr int kDefaultGamma = 9;     // "1.00"
 constexpr int kDefaultContrast = 10; // "0"
 
-QGroupBox* Group(const QString& title, QFormLayout*& form) {
-  auto* group = new QGroupBox(title);
+QGroupBox *Group(const QString &title, QFormLayout *&form) {
+  auto *group = new QGroupBox(title);
   QFont bold = group->font();
   bold.setBold(true);
   group->setFont(bold);
@@ -25,8 +25,8 @@ QGroupBox* Group(const QString& title, QFormLayout*& form) {
 }
 
 // Rows keep the dialog's normal font; only the group titles are bold.
-void AddRow(QFormLayout* form, const QString& label, QWidget* field) {
-  auto* text = label.isEmpty() ? nullptr : new QLabel(label);
+void AddRow(QFormLayout *form, const QString &label, QWidget *field) {
+  auto *text = label.isEmpty() ? nullptr : new QLabel(label);
   QFont normal = field->font();
   normal.setBold(false);
   field->setFont(normal);
@@ -38,15 +38,15 @@ void AddRow(QFormLayout* form, const QString& label, QWidget* field) {
   }
 }
 
-std::vector<std::string> DestinationItems(const PrinterLister& printers) {
+std::vector<std::string> DestinationItems(const PrinterLister &printers) {
   std::vector<std::string> items = printers();
-  for (const char* file : {"JPEG", "PDF", "DICOM", "PACS"})
+  for (const char *file : {"JPEG", "PDF", "DICOM", "PACS"})
     items.emplace_back(file);
   return items;
 }
 } // namespace
 
-TRuleCfg::TRuleCfg(const PrinterLister& printers, QWidget* parent) : QDialog(parent) {
+TRuleCfg::TRuleCfg(const PrinterLister &printers, QWidget *parent) : QDialog(parent) {
   setObjectName("RuleCfg");
   setWindowTitle("Rule Configuration");
   // FormCreate: the printers are listed once; a restart shows newly installed ones.
@@ -64,43 +64,43 @@ TRuleCfg::TRuleCfg(const PrinterLister& printers, QWidget* parent) : QDialog(par
   ComboBox8 = NewChoiceList(ForcedColorLabels(), "Empty Image Color");
   BitBtn1 = new QPushButton("OK");
   BitBtn2 = new QPushButton("Cancel");
-  const std::pair<QWidget*, const char*> names[] = {
+  const std::pair<QWidget *, const char *> names[] = {
       {Edit5, "Edit5"},         {ComboBox2, "ComboBox2"}, {ComboBox5, "ComboBox5"},
       {CheckBox1, "CheckBox1"}, {ComboBox1, "ComboBox1"}, {ComboBox9, "ComboBox9"},
       {ComboBox4, "ComboBox4"}, {ComboBox6, "ComboBox6"}, {ComboBox3, "ComboBox3"},
       {ComboBox7, "ComboBox7"}, {ComboBox8, "ComboBox8"}, {BitBtn1, "BitBtn1"},
       {BitBtn2, "BitBtn2"}};
-  for (const auto& [widget, name] : names)
+  for (const auto &[widget, name] : names)
     widget->setObjectName(name);
 
-  QFormLayout* form = nullptr;
-  QGroupBox* printerGroup = Group("Printer Settings", form);
+  QFormLayout *form = nullptr;
+  QGroupBox *printerGroup = Group("Printer Settings", form);
   AddRow(form, "AET:", Edit5);
   AddRow(form, "Printer:", ComboBox2);
   AddRow(form, "Paper Size:", ComboBox5);
   AddRow(form, "", CheckBox1);
-  QGroupBox* imageGroup = Group("Image Processing", form);
+  QGroupBox *imageGroup = Group("Image Processing", form);
   AddRow(form, "Gamma:", ComboBox1);
   AddRow(form, "Contrast:", ComboBox9);
   AddRow(form, "Saturation:", ComboBox4);
   AddRow(form, "Filter:", ComboBox6);
-  QGroupBox* colourGroup = Group("Forced Colors", form);
+  QGroupBox *colourGroup = Group("Forced Colors", form);
   AddRow(form, "Color Printing:", ComboBox3);
   AddRow(form, "Border:", ComboBox7);
   AddRow(form, "Empty Image:", ComboBox8);
 
-  auto* left = new QVBoxLayout;
+  auto *left = new QVBoxLayout;
   left->addWidget(printerGroup);
   left->addWidget(imageGroup);
-  auto* buttons = new QHBoxLayout;
+  auto *buttons = new QHBoxLayout;
   buttons->addStretch();
   buttons->addWidget(BitBtn1);
   buttons->addWidget(BitBtn2);
-  auto* right = new QVBoxLayout;
+  auto *right = new QVBoxLayout;
   right->addWidget(colourGroup);
   right->addStretch();
   right->addLayout(buttons);
-  auto* layout = new QHBoxLayout(this);
+  auto *layout = new QHBoxLayout(this);
   layout->addLayout(left, 3);
   layout->addLayout(right, 2);
   resize(568, 352);
@@ -113,7 +113,7 @@ TRuleCfg::TRuleCfg(const PrinterLister& printers, QWidget* parent) : QDialog(par
   connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-void TRuleCfg::showEvent(QShowEvent* event) {
+void TRuleCfg::showEvent(QShowEvent *event) {
   QDialog::showEvent(event);
   FormActivate();
 }
@@ -139,11 +139,11 @@ void TRuleCfg::FormActivate() {
   SelectPosition(ComboBox1, kDefaultGamma);
   SelectPosition(ComboBox9, kDefaultContrast);
   SelectPosition(ComboBox4, kDefaultContrast);
-  for (QComboBox* list : {ComboBox6, ComboBox3, ComboBox7, ComboBox8})
+  for (QComboBox *list : {ComboBox6, ComboBox3, ComboBox7, ComboBox8})
     SelectPosition(list, 0);
 }
 
-bool TRuleCfg::LoadRuleIntoControls(const PrintingRules& list, int32_t n) {
+bool TRuleCfg::LoadRuleIntoControls(const PrintingRules &list, int32_t n) {
   if (n < 1)
     return false;
   const std::optional<PrintingRule> rule = list.At(static_cast<std::size_t>(n - 1));
@@ -174,7 +174,7 @@ void TRuleCfg::BitBtn1Click() {
   }
   // Blanks around the title stay; reading the rules file trims them.
   Edit5->setText(Edit5->text().toUpper());
-  PrintingRules& rules = ProcessPrintingRules();
+  PrintingRules &rules = ProcessPrintingRules();
   if (EditIndex != 0) {
     if (!UpdateRuleFromControls(rules, EditIndex))
       ShowMessage(this, "ERROR, Editing Rule");
@@ -200,7 +200,7 @@ PrintingRule TRuleCfg::RuleFromControls() const {
   return rule;
 }
 
-bool TRuleCfg::AETitleTaken(const PrintingRules& list, int32_t skipPosition) {
+bool TRuleCfg::AETitleTaken(const PrintingRules &list, int32_t skipPosition) {
   const std::string title = Edit5->text().toStdString();
   const std::vector<PrintingRule> rules = list.Snapshot();
   for (std::size_t i = 0; i < rules.size(); ++i)
@@ -211,14 +211,14 @@ bool TRuleCfg::AETitleTaken(const PrintingRules& list, int32_t skipPosition) {
   return false;
 }
 
-bool TRuleCfg::AddRuleFromControls(PrintingRules& list) {
+bool TRuleCfg::AddRuleFromControls(PrintingRules &list) {
   if (AETitleTaken(list, -1))
     return false;
   list.Add(RuleFromControls());
   return true;
 }
 
-bool TRuleCfg::UpdateRuleFromControls(PrintingRules& list, int32_t n) {
+bool TRuleCfg::UpdateRuleFromControls(PrintingRules &list, int32_t n) {
   if (AETitleTaken(list, n - 1))
     return false;
   return list.Update(static_cast<std::size_t>(n - 1), RuleFromControls());

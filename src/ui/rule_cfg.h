@@ -15,7 +15,7 @@
 class TRuleCfg : public QDialog {
   Q_OBJECT
 public:
-  explicit TRuleCfg(const PrinterLister& printers, QWidget* parent = nullptr);
+  explicit TRuleCfg(const PrinterLister &printers, QWidget *parent = nullptr);
 
   // 0 adds a rule; n > 0 edits the rule of grid row n (list position n - 1).
   int32_t EditIndex = 0;
@@ -25,27 +25,27 @@ public:
   void FormActivate();
   void BitBtn1Click();
 
-  QLineEdit* Edit5;      // AET
-  QComboBox* ComboBox2;  // printer (destination)
-  QComboBox* ComboBox5;  // paper size
-  QCheckBox* CheckBox1;  // true size print
-  QComboBox* ComboBox1;  // gamma
-  QComboBox* ComboBox9;  // contrast
-  QComboBox* ComboBox4;  // saturation
-  QComboBox* ComboBox6;  // filter
-  QComboBox* ComboBox3;  // colour printing
-  QComboBox* ComboBox7;  // border colour
-  QComboBox* ComboBox8;  // empty image colour
-  QPushButton* BitBtn1;  // OK
-  QPushButton* BitBtn2;  // Cancel
+  QLineEdit *Edit5;     // AET
+  QComboBox *ComboBox2; // printer (destination)
+  QComboBox *ComboBox5; // paper size
+  QCheckBox *CheckBox1; // true size print
+  QComboBox *ComboBox1; // gamma
+  QComboBox *ComboBox9; // contrast
+  QComboBox *ComboBox4; // saturation
+  QComboBox *ComboBox6; // filter
+  QComboBox *ComboBox3; // colour printing
+  QComboBox *ComboBox7; // border colour
+  QComboBox *ComboBox8; // empty image colour
+  QPushButton *BitBtn1; // OK
+  QPushButton *BitBtn2; // Cancel
 
 protected:
-  void showEvent(QShowEvent* event) override;
+  void showEvent(QShowEvent *event) override;
 
 private:
-  bool LoadRuleIntoControls(const PrintingRules& list, int32_t n);
-  bool AddRuleFromControls(PrintingRules& list);
-  bool UpdateRuleFromControls(PrintingRules& list, int32_t n);
+  bool LoadRuleIntoControls(const PrintingRules &list, int32_t n);
+  bool AddRuleFromControls(PrintingRules &list);
+  bool UpdateRuleFromControls(PrintingRules &list, int32_t n);
   PrintingRule RuleFromControls() const;
-  bool AETitleTaken(const PrintingRules& list, int32_t skipPosition); // says so when taken
+  bool AETitleTaken(const PrintingRules &list, int32_t skipPosition); // says so when taken
 };

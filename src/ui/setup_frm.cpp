@@ -22,25 +22,25 @@ const std::vector<std::string> kAlignments{"LEFT", "CENTER", "RIGHT"};
 const std::vector<std::string> kPacsFormats{"PDF", "JPEG", ""};
 constexpr int kCenter = 1;
 constexpr std::array<int, 4> kGridWidths{120, 175, 80, 80};
-constexpr std::array<const char*, 6> kFilmSizes{"14INX17IN", "14INX14IN", "11INX14IN",
-                                                "10INX12IN", "8INX10IN",  "DEFAULT"};
+constexpr std::array<const char *, 6> kFilmSizes{"14INX17IN", "14INX14IN", "11INX14IN",
+                                                 "10INX12IN", "8INX10IN",  "DEFAULT"};
 
-std::array<int32_t*, 6> PaperFields(Film2paper& table) {
+std::array<int32_t *, 6> PaperFields(Film2paper &table) {
   return {&table.Film14x17, &table.Film14x14, &table.Film11x14,
           &table.Film10x12, &table.Film8x10,  &table.Default};
 }
 
 // The text as a whole number; 0 when it is none.
-int32_t WholeNumber(const QLineEdit* field) {
+int32_t WholeNumber(const QLineEdit *field) {
   bool ok = false;
   const int value = field->text().trimmed().toInt(&ok);
   return ok ? value : 0;
 }
 
-QString Trimmed(const QString& text) { return text.trimmed(); }
+QString Trimmed(const QString &text) { return text.trimmed(); }
 } // namespace
 
-TSetupFrm::TSetupFrm(ServiceFrame& frame, TRuleCfg& ruleCfg, QWidget* parent)
+TSetupFrm::TSetupFrm(ServiceFrame &frame, TRuleCfg &ruleCfg, QWidget *parent)
     : QDialog(parent), ruleCfg_(ruleCfg) {
   setObjectName("SetupFrm");
   setWindowTitle("Setup");
@@ -54,11 +54,11 @@ TSetupFrm::TSetupFrm(ServiceFrame& frame, TRuleCfg& ruleCfg, QWidget* parent)
   CancelButton = new QPushButton("Cancel");
   OKButton->setObjectName("OKButton");
   CancelButton->setObjectName("CancelButton");
-  auto* buttons = new QHBoxLayout;
+  auto *buttons = new QHBoxLayout;
   buttons->addStretch();
   buttons->addWidget(OKButton);
   buttons->addWidget(CancelButton);
-  auto* layout = new QVBoxLayout(this);
+  auto *layout = new QVBoxLayout(this);
   layout->addWidget(Tabs);
   layout->addLayout(buttons);
 
@@ -79,26 +79,26 @@ TSetupFrm::TSetupFrm(ServiceFrame& frame, TRuleCfg& ruleCfg, QWidget* parent)
   ShowSettings();
 }
 
-QWidget* TSetupFrm::GeneralTab() {
+QWidget *TSetupFrm::GeneralTab() {
   InPort = new QLineEdit;
   DefaultAET = NewChoiceList({});
   LogLevelList = NewChoiceList(kLogLevels);
   InPort->setObjectName("InPort");
   DefaultAET->setObjectName("DefaultAET");
   LogLevelList->setObjectName("LogLevelList");
-  auto* network = new QGroupBox("Network");
-  auto* form = new QFormLayout(network);
+  auto *network = new QGroupBox("Network");
+  auto *form = new QFormLayout(network);
   form->addRow("InPort:", InPort);
   form->addRow("Default AET:", DefaultAET);
   form->addRow("LOG Level:", LogLevelList);
-  auto* tab = new QWidget;
-  auto* layout = new QVBoxLayout(tab);
+  auto *tab = new QWidget;
+  auto *layout = new QVBoxLayout(tab);
   layout->addWidget(network);
   layout->addStretch();
   return tab;
 }
 
-QWidget* TSetupFrm::PrinterTab() {
+QWidget *TSetupFrm::PrinterTab() {
   PrintTestImage = new QPushButton("Print Test Image");
   CalibrationBox = new QCheckBox("Calibration");
   ScaleBarBox = new QCheckBox("True Size Scale Bar");
@@ -110,20 +110,21 @@ QWidget* TSetupFrm::PrinterTab() {
   FooterLabel = new QLabel("Footer:");
   FooterEdit = new QLineEdit;
   FooterPosList = NewChoiceList(kAlignments);
-  const std::pair<QWidget*, const char*> names[] = {
-      {PrintTestImage, "PrintTestImage"}, {CalibrationBox, "CalibrationBox"},
-      {ScaleBarBox, "ScaleBarBox"},       {PresentationLUTBox, "PresentationLUTBox"},
-      {EnableHeadersBox, "EnableHeadersBox"}, {HeaderEdit, "HeaderEdit"},
-      {HeaderPosList, "HeaderPosList"},   {FooterEdit, "FooterEdit"},
+  const std::pair<QWidget *, const char *> names[] = {
+      {PrintTestImage, "PrintTestImage"},     {CalibrationBox, "CalibrationBox"},
+      {ScaleBarBox, "ScaleBarBox"},           {PresentationLUTBox, "PresentationLUTBox"},
+      {EnableHeadersBox, "EnableHeadersBox"}, {HeaderLabel, "HeaderLabel"},
+      {FooterLabel, "FooterLabel"},           {HeaderEdit, "HeaderEdit"},
+      {HeaderPosList, "HeaderPosList"},       {FooterEdit, "FooterEdit"},
       {FooterPosList, "FooterPosList"}};
-  for (const auto& [widget, name] : names)
+  for (const auto &[widget, name] : names)
     widget->setObjectName(name);
   // Shown as loaded, never changed here: the setting is kept for the file only.
   PresentationLUTBox->setEnabled(false);
   PresentationLUTBox->setVisible(false);
 
-  auto* tab = new QWidget;
-  auto* grid = new QGridLayout(tab);
+  auto *tab = new QWidget;
+  auto *grid = new QGridLayout(tab);
   grid->addWidget(PrintTestImage, 0, 0, 1, 2, Qt::AlignLeft);
   grid->addWidget(CalibrationBox, 1, 0, 1, 3);
   grid->addWidget(ScaleBarBox, 2, 0, 1, 3);
@@ -141,10 +142,10 @@ QWidget* TSetupFrm::PrinterTab() {
   return tab;
 }
 
-QWidget* TSetupFrm::PaperTab() {
+QWidget *TSetupFrm::PaperTab() {
   const std::vector<std::string> choices(PaperChoiceNames.begin(), PaperChoiceNames.end());
-  auto* tab = new QWidget;
-  auto* form = new QFormLayout;
+  auto *tab = new QWidget;
+  auto *form = new QFormLayout;
   for (std::size_t i = 0; i < PaperLists.size(); ++i) {
     PaperLists[i] = NewChoiceList(choices);
     PaperLists[i]->setObjectName(QString("Paper") + kFilmSizes[i]);
@@ -154,18 +155,18 @@ QWidget* TSetupFrm::PaperTab() {
   DefHeightEdit = new QLineEdit;
   DefWidthEdit->setObjectName("DefWidthEdit");
   DefHeightEdit->setObjectName("DefHeightEdit");
-  auto* defined = new QGroupBox("DEFINED Size (mm)");
-  auto* size = new QFormLayout(defined);
+  auto *defined = new QGroupBox("DEFINED Size (mm)");
+  auto *size = new QFormLayout(defined);
   size->addRow("Width", DefWidthEdit);
   size->addRow("Height", DefHeightEdit);
-  auto* layout = new QVBoxLayout(tab);
+  auto *layout = new QVBoxLayout(tab);
   layout->addLayout(form);
   layout->addWidget(defined);
   layout->addStretch();
   return tab;
 }
 
-QWidget* TSetupFrm::RulesTab() {
+QWidget *TSetupFrm::RulesTab() {
   RuleGrid = new QTableWidget(0, static_cast<int>(kGridWidths.size()));
   RuleGrid->setObjectName("RuleGrid");
   RuleGrid->setHorizontalHeaderLabels({"Printer AET", "Printer Name", "Gamma", "Contrast"});
@@ -182,19 +183,19 @@ QWidget* TSetupFrm::RulesTab() {
   AddButton->setObjectName("AddButton");
   EditButton->setObjectName("EditButton");
   DeleteButton->setObjectName("DeleteButton");
-  auto* buttons = new QHBoxLayout;
+  auto *buttons = new QHBoxLayout;
   buttons->addWidget(AddButton);
   buttons->addWidget(EditButton);
   buttons->addWidget(DeleteButton);
   buttons->addStretch();
-  auto* tab = new QWidget;
-  auto* layout = new QVBoxLayout(tab);
+  auto *tab = new QWidget;
+  auto *layout = new QVBoxLayout(tab);
   layout->addWidget(RuleGrid);
   layout->addLayout(buttons);
   return tab;
 }
 
-QWidget* TSetupFrm::PacsTab() {
+QWidget *TSetupFrm::PacsTab() {
   PacsAETEdit = new QLineEdit;
   PacsIPEdit = new QLineEdit;
   PacsPortEdit = new QLineEdit;
@@ -203,13 +204,13 @@ QWidget* TSetupFrm::PacsTab() {
   PacsIPEdit->setObjectName("PacsIPEdit");
   PacsPortEdit->setObjectName("PacsPortEdit");
   PacsFormatList->setObjectName("PacsFormatList");
-  auto* tab = new QWidget;
-  auto* form = new QFormLayout;
+  auto *tab = new QWidget;
+  auto *form = new QFormLayout;
   form->addRow("AET:", PacsAETEdit);
   form->addRow("IP Address:", PacsIPEdit);
   form->addRow("Port Number:", PacsPortEdit);
   form->addRow("Format", PacsFormatList);
-  auto* layout = new QVBoxLayout(tab);
+  auto *layout = new QVBoxLayout(tab);
   layout->addLayout(form);
   layout->addStretch();
   return tab;
@@ -218,7 +219,7 @@ QWidget* TSetupFrm::PacsTab() {
 void TSetupFrm::ShowSettings() {
   const std::shared_ptr<const Film2paper> paper = CurrentFilm2paper();
   Film2paper table = *paper;
-  const std::array<int32_t*, 6> fields = PaperFields(table);
+  const std::array<int32_t *, 6> fields = PaperFields(table);
   for (std::size_t i = 0; i < PaperLists.size(); ++i)
     SelectPosition(PaperLists[i], *fields[i]);
   DefWidthEdit->setText(QString::number(table.DefWidth));
@@ -244,8 +245,8 @@ void TSetupFrm::ShowSettings() {
 }
 
 void TSetupFrm::SetHeaderControlsEnabled(bool enabled) {
-  for (QWidget* control : std::initializer_list<QWidget*>{HeaderLabel, HeaderEdit, HeaderPosList,
-                                                          FooterLabel, FooterEdit, FooterPosList})
+  for (QWidget *control : std::initializer_list<QWidget *>{HeaderLabel, HeaderEdit, HeaderPosList,
+                                                           FooterLabel, FooterEdit, FooterPosList})
     control->setEnabled(enabled);
 }
 
@@ -346,7 +347,7 @@ void TSetupFrm::OKClick() {
   ReplaceConfiguration(std::move(config));
 
   Film2paper table = *CurrentFilm2paper();
-  const std::array<int32_t*, 6> fields = PaperFields(table);
+  const std::array<int32_t *, 6> fields = PaperFields(table);
   for (std::size_t i = 0; i < PaperLists.size(); ++i)
     *fields[i] = PaperLists[i]->currentIndex();
   table.DefWidth = WholeNumber(DefWidthEdit);

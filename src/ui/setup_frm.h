@@ -9,8 +9,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTableWidget>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <array>
 #include <string>
 
@@ -22,8 +22,8 @@ class TSetupFrm : public QDialog {
   Q_OBJECT
 public:
   // Loads the settings through frame (film-size table, configuration, log level).
-  TSetupFrm(ServiceFrame& frame, TRuleCfg& ruleCfg, QWidget* parent = nullptr);
-  void SetTestPrint(TTestPrint* testPrint) { testPrint_ = testPrint; }
+  TSetupFrm(ServiceFrame &frame, TRuleCfg &ruleCfg, QWidget *parent = nullptr);
+  void SetTestPrint(TTestPrint *testPrint) { testPrint_ = testPrint; }
 
   // printers.txt into the grid and the process-wide list, then "Default AET:"
   // refilled with the trimmed titles; the entry at select is chosen (the first
@@ -38,51 +38,51 @@ public:
   void DeleteClick();
   void EnableHeadersClick();
 
-  QTabWidget* Tabs;
+  QTabWidget *Tabs;
   // General
-  QLineEdit* InPort;
-  QComboBox* DefaultAET;
-  QComboBox* LogLevelList;
+  QLineEdit *InPort;
+  QComboBox *DefaultAET;
+  QComboBox *LogLevelList;
   // Printer
-  QPushButton* PrintTestImage;
-  QCheckBox* CalibrationBox;
-  QCheckBox* ScaleBarBox;
-  QCheckBox* PresentationLUTBox;
-  QCheckBox* EnableHeadersBox;
-  QLabel* HeaderLabel;
-  QLineEdit* HeaderEdit;
-  QComboBox* HeaderPosList;
-  QLabel* FooterLabel;
-  QLineEdit* FooterEdit;
-  QComboBox* FooterPosList;
+  QPushButton *PrintTestImage;
+  QCheckBox *CalibrationBox;
+  QCheckBox *ScaleBarBox;
+  QCheckBox *PresentationLUTBox;
+  QCheckBox *EnableHeadersBox;
+  QLabel *HeaderLabel;
+  QLineEdit *HeaderEdit;
+  QComboBox *HeaderPosList;
+  QLabel *FooterLabel;
+  QLineEdit *FooterEdit;
+  QComboBox *FooterPosList;
   // Paper: 14INX17IN, 14INX14IN, 11INX14IN, 10INX12IN, 8INX10IN, DEFAULT
-  std::array<QComboBox*, 6> PaperLists;
-  QLineEdit* DefWidthEdit;
-  QLineEdit* DefHeightEdit;
+  std::array<QComboBox *, 6> PaperLists;
+  QLineEdit *DefWidthEdit;
+  QLineEdit *DefHeightEdit;
   // Rules
-  QTableWidget* RuleGrid;
-  QPushButton* AddButton;
-  QPushButton* EditButton;
-  QPushButton* DeleteButton;
+  QTableWidget *RuleGrid;
+  QPushButton *AddButton;
+  QPushButton *EditButton;
+  QPushButton *DeleteButton;
   // PACS
-  QLineEdit* PacsAETEdit;
-  QLineEdit* PacsIPEdit;
-  QLineEdit* PacsPortEdit;
-  QComboBox* PacsFormatList;
+  QLineEdit *PacsAETEdit;
+  QLineEdit *PacsIPEdit;
+  QLineEdit *PacsPortEdit;
+  QComboBox *PacsFormatList;
 
-  QPushButton* OKButton;
-  QPushButton* CancelButton;
+  QPushButton *OKButton;
+  QPushButton *CancelButton;
 
 private:
-  QWidget* GeneralTab();
-  QWidget* PrinterTab();
-  QWidget* PaperTab();
-  QWidget* RulesTab();
-  QWidget* PacsTab();
+  QWidget *GeneralTab();
+  QWidget *PrinterTab();
+  QWidget *PaperTab();
+  QWidget *RulesTab();
+  QWidget *PacsTab();
   void ShowSettings();
   void SetHeaderControlsEnabled(bool enabled);
   void FillRuleGrid();
 
-  TRuleCfg& ruleCfg_;
-  TTestPrint* testPrint_ = nullptr;
+  TRuleCfg &ruleCfg_;
+  TTestPrint *testPrint_ = nullptr;
 };

@@ -18,10 +18,10 @@ int BlockStopSignals() {
   return fd;
 }
 
-void CloseOnStopSignal(int fd, QWidget* window) {
+void CloseOnStopSignal(int fd, QWidget *window) {
   if (fd < 0)
     return;
-  auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, window);
+  auto *notifier = new QSocketNotifier(fd, QSocketNotifier::Read, window);
   QObject::connect(notifier, &QSocketNotifier::activated, window, [fd, window] {
     signalfd_siginfo info;
     while (read(fd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {

@@ -8,4 +8,4 @@
 int BlockStopSignals();
 
 // Closes window when a signal arrives on fd (from BlockStopSignals).
-void CloseOnStopSignal(int fd, QWidget* window);
+void CloseOnStopSignal(int fd, QWidget *window);

@@ -14,8 +14,8 @@
 // why); otherwise the status of the page: 0 printed, -1 the document or page
 // could not be started, else the status of the failed drawing step.
 using TestPagePrinter = std::function<std::optional<int>(
-    const std::string& printerName, const Raster& image, const std::string& documentName,
-    const std::string& header, const std::string& footer)>;
+    const std::string &printerName, const Raster &image, const std::string &documentName,
+    const std::string &header, const std::string &footer)>;
 
 // The printer names the dialogs offer.
 using PrinterLister = std::function<std::vector<std::string>()>;

@@ -16,23 +16,23 @@
 namespace {
 // (hi, lo) stretch of the steps "-5" .. "+5": the flattest first.
 constexpr std::array<std::pair<int, int>, kTestContrastSteps> kCurves{{{196, 63},
-                                                                        {210, 50},
-                                                                        {220, 40},
-                                                                        {230, 30},
-                                                                        {240, 20},
-                                                                        {255, 0},
-                                                                        {280, -23},
-                                                                        {290, -33},
-                                                                        {300, -43},
-                                                                        {310, -53},
-                                                                        {319, -63}}};
+                                                                       {210, 50},
+                                                                       {220, 40},
+                                                                       {230, 30},
+                                                                       {240, 20},
+                                                                       {255, 0},
+                                                                       {280, -23},
+                                                                       {290, -33},
+                                                                       {300, -43},
+                                                                       {310, -53},
+                                                                       {319, -63}}};
 
 // The pattern square, 6n x 6n pixels, before it is copied into the raster.
 class Pattern {
 public:
   explicit Pattern(int n) : n_(n), side_(6 * n), pixels_(static_cast<size_t>(side_) * side_, 127) {}
 
-  uint8_t& At(int x, int y) { return pixels_[static_cast<size_t>(y) * side_ + x]; }
+  uint8_t &At(int x, int y) { return pixels_[static_cast<size_t>(y) * side_ + x]; }
   int Side() const { return side_; }
   uint8_t Get(int x, int y) const { return pixels_[static_cast<size_t>(y) * side_ + x]; }
 
@@ -58,7 +58,7 @@ private:
 };
 
 // The decimal value as white text on a (128, 128, 128) box, its top left at (x, y).
-void DrawLabel(Raster& raster, int x, int y, int value, int points) {
+void DrawLabel(Raster &raster, int x, int y, int value, int points) {
   QFont font("Arial");
   font.setPixelSize(std::max(1, points * 96 / 72));
   const QString text = QString::number(value);
@@ -73,15 +73,15 @@ void DrawLabel(Raster& raster, int x, int y, int value, int points) {
     painter.drawText(QRect(QPoint(0, 0), size), Qt::AlignLeft | Qt::AlignTop, text);
   }
   for (int row = 0; row < size.height() && y + row < raster.height; ++row) {
-    const QRgb* source = reinterpret_cast<const QRgb*>(box.constScanLine(row));
-    uint8_t* target = raster.Row(y + row);
+    const QRgb *source = reinterpret_cast<const QRgb *>(box.constScanLine(row));
+    uint8_t *target = raster.Row(y + row);
     for (int column = 0; column < size.width() && x + column < raster.width; ++column)
       target[x + column] = static_cast<uint8_t>(qGray(source[column]));
   }
 }
 } // namespace
 
-void DrawTestPattern(Raster& raster) {
+void DrawTestPattern(Raster &raster) {
   if (raster.color || raster.Empty())
     return;
   const int n = (std::min(raster.width, raster.height) - 1) / 6;
@@ -93,13 +93,13 @@ void DrawTestPattern(Raster& raster) {
   };
   const auto single = lines(1);
   const auto pairs = lines(2);
-  for (const auto& [row, column] : {std::pair{0, 0}, std::pair{5, 5}})
+  for (const auto &[row, column] : {std::pair{0, 0}, std::pair{5, 5}})
     pattern.FillCell(row, column, [&](int, int y) { return single(y); });
-  for (const auto& [row, column] : {std::pair{1, 0}, std::pair{4, 5}})
+  for (const auto &[row, column] : {std::pair{1, 0}, std::pair{4, 5}})
     pattern.FillCell(row, column, [&](int x, int) { return single(x); });
-  for (const auto& [row, column] : {std::pair{5, 0}, std::pair{0, 5}})
+  for (const auto &[row, column] : {std::pair{5, 0}, std::pair{0, 5}})
     pattern.FillCell(row, column, [&](int, int y) { return pairs(y); });
-  for (const auto& [row, column] : {std::pair{4, 0}, std::pair{1, 5}})
+  for (const auto &[row, column] : {std::pair{4, 0}, std::pair{1, 5}})
     pattern.FillCell(row, column, [&](int x, int) { return pairs(x); });
 
   const int rampWidth = 4 * n;
@@ -146,7 +146,7 @@ ToneTable TestPrintToneTable(double gamma, int contrastPosition) {
   return table;
 }
 
-Raster BuildTestImage(const std::string& smptePath, const ToneTable& table) {
+Raster BuildTestImage(const std::string &smptePath, const ToneTable &table) {
   Raster image;
   std::error_code error;
   std::string reason;
@@ -159,7 +159,7 @@ Raster BuildTestImage(const std::string& smptePath, const ToneTable& table) {
     image = NewGreyRaster(1000, 1000, kWhite);
     DrawTestPattern(image);
   }
-  for (uint8_t& byte : image.pixels)
+  for (uint8_t &byte : image.pixels)
     byte = static_cast<uint8_t>(table[byte]);
   return image;
 }

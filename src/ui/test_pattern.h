@@ -15,7 +15,7 @@ inline constexpr int kTestContrastZero = 5; // position of "0"
 // patches, black and white cells with near-black and near-white squares) on a
 // grey raster, cells of n = (min(w, h) - 1) / 6 pixels, centred horizontally.
 // Does nothing on a colour raster or one too small for n >= 1.
-void DrawTestPattern(Raster& raster);
+void DrawTestPattern(Raster &raster);
 
 // T[i] = trunc((i / 255)^(1 / gamma) * 255 + 0.05), then stretched by the
 // (hi, lo) curve of the contrast step at contrastPosition (0 is "+5", the
@@ -26,4 +26,4 @@ ToneTable TestPrintToneTable(double gamma, int contrastPosition);
 // The image to print: smptePath loaded when that file exists and reads as a
 // bitmap, otherwise a white 1000 x 1000 grey raster with the test pattern;
 // every pixel byte (each colour channel too) then replaced by table.
-Raster BuildTestImage(const std::string& smptePath, const ToneTable& table);
+Raster BuildTestImage(const std::string &smptePath, const ToneTable &table);

@@ -13,14 +13,14 @@
 namespace {
 constexpr int kGammaOne = 9; // "1.00"
 
-const std::vector<std::string>& TestContrastLabels() {
+const std::vector<std::string> &TestContrastLabels() {
   static const std::vector<std::string> labels{"+5", "+4", "+3", "+2", "+1", "0",
                                                "-1", "-2", "-3", "-4", "-5"};
   return labels;
 }
 
-QLabel* WhiteBoldLabel(const QString& text) {
-  auto* label = new QLabel(text);
+QLabel *WhiteBoldLabel(const QString &text) {
+  auto *label = new QLabel(text);
   QFont font = label->font();
   font.setBold(true);
   label->setFont(font);
@@ -29,7 +29,7 @@ QLabel* WhiteBoldLabel(const QString& text) {
 }
 } // namespace
 
-TTestPrint::TTestPrint(const PrinterLister& printers, TestPagePrinter printer, QWidget* parent)
+TTestPrint::TTestPrint(const PrinterLister &printers, TestPagePrinter printer, QWidget *parent)
     : QDialog(parent), printer_(std::move(printer)) {
   setObjectName("TestPrint");
   setWindowTitle("Test Print");
@@ -53,7 +53,7 @@ TTestPrint::TTestPrint(const PrinterLister& printers, TestPagePrinter printer, Q
   BitBtn2->setObjectName("BitBtn2");
   BitBtn2Click();
 
-  auto* fields = new QGridLayout;
+  auto *fields = new QGridLayout;
   fields->addWidget(WhiteBoldLabel("Printer"), 0, 0);
   fields->addWidget(ComboPrinter, 0, 1);
   fields->addWidget(WhiteBoldLabel("Gamma"), 1, 0);
@@ -62,11 +62,11 @@ TTestPrint::TTestPrint(const PrinterLister& printers, TestPagePrinter printer, Q
   fields->addWidget(Contrast, 2, 1);
   fields->setColumnStretch(1, 1);
   fields->setVerticalSpacing(14);
-  auto* buttons = new QHBoxLayout;
+  auto *buttons = new QHBoxLayout;
   buttons->addStretch();
   buttons->addWidget(BitBtn1);
   buttons->addWidget(BitBtn2);
-  auto* layout = new QVBoxLayout(this);
+  auto *layout = new QVBoxLayout(this);
   layout->setContentsMargins(20, 24, 20, 20);
   layout->addLayout(fields);
   layout->addStretch();

@@ -10,16 +10,16 @@
 class TTestPrint : public QDialog {
   Q_OBJECT
 public:
-  TTestPrint(const PrinterLister& printers, TestPagePrinter printer, QWidget* parent = nullptr);
+  TTestPrint(const PrinterLister &printers, TestPagePrinter printer, QWidget *parent = nullptr);
 
   void BitBtn1Click(); // Print
   void BitBtn2Click(); // Reset
 
-  QComboBox* ComboPrinter;
-  QComboBox* Gamma;
-  QComboBox* Contrast;
-  QPushButton* BitBtn1;
-  QPushButton* BitBtn2;
+  QComboBox *ComboPrinter;
+  QComboBox *Gamma;
+  QComboBox *Contrast;
+  QPushButton *BitBtn1;
+  QPushButton *BitBtn2;
 
 private:
   TestPagePrinter printer_;
