@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "archive/stored_print.h"
 #include "print/film_session.h"
 #include "print/presentation_lut.h"
 
@@ -15,6 +16,7 @@ class PDU_Service;
 struct PrintState {
   FilmSession filmSession;
   PresentationLUT presentationLUT;
+  StoredSession storedSession; // used when the printer name is "DICOM"
 };
 
 std::unique_ptr<PrintState> CreatePrintState();
@@ -47,5 +49,6 @@ PrintAnswer HandleNDelete(PrintState& state, PrintRequest& request);
 
 // At the end of the association: releases and destroys the film boxes left.
 void ReleaseFilmBoxes(PrintState& state);
-// At the end of the association, after it no longer counts as active.
+// At the end of the association, after it no longer counts as active: the
+// "finalized" marker of a "DICOM" session.
 void FinishStoredSession(PrintState& state, const std::string& calledAETitle);
