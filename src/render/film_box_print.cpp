@@ -7,11 +7,12 @@
 #include "frame/date_time.h"
 #include "frame/event_log.h"
 #include "frame/print_counter.h"
+#include "frame/program_folder.h"
 #include "print/film_box.h"
 #include "render/composition.h"
 #include "render/film_file.h"
 #include "render/print_job.h"
-#include "render/printer_device.h"
+#include "render/printer_output.h"
 
 namespace {
 
@@ -51,6 +52,9 @@ PrintJobSettings JobSettings(const FilmBox& filmBox) {
   settings.paperCode = PaperCode(filmBox);
   settings.colorCode = ColorCode(filmBox);
   settings.copies = static_cast<int16_t>(filmBox.Copies);
+  const std::shared_ptr<const Film2paper> paper = CurrentFilm2paper();
+  settings.customWidthMm = paper->DefWidth;
+  settings.customHeightMm = paper->DefHeight;
   return settings;
 }
 
@@ -71,7 +75,7 @@ int FilmBox::Print(const std::string& destination) {
     page = FilePageGeometry(*this);
   } else {
     int status = kStatusProcessingFailure;
-    printer = OpenPrinterDevice(destination, settings, &status);
+    printer = OpenFilmPrinter(destination, settings, &status);
     if (!printer) return status;
     const PrinterPage printable = printer->Page();
     page = {printable.width, printable.height, printable.hdpi, printable.vdpi};
@@ -134,7 +138,14 @@ int FilmBox::Print(const std::string& destination) {
     } else {
       const std::string documentName =
           "Corvanel_" + FormatDateTime("mmddhhnnss") + "_" + std::to_string(job);
-      status = printer->PrintFilm(*this, film, documentName, config->EnableHeaders);
+      const HeaderFooter headers{config->Header,
+                                 config->Footer,
+                                 config->HeaderPos,
+                                 config->FooterPos,
+                                 ProgramFolder() + "header.bmp",
+                                 ProgramFolder() + "footer.bmp"};
+      status = PrintFilmPage(*printer, film, documentName,
+                             config->EnableHeaders ? &headers : nullptr);
     }
   } catch (const std::exception& e) {
     WriteLog("ERROR, " + serial + ", Exception in FilmBox::Print: " + e.what());
@@ -142,7 +153,6 @@ int FilmBox::Print(const std::string& destination) {
 
   if (status != 0) WriteLog("ERROR: Status = " + std::to_string(status));
   LogInfo("INFO, Image printed OK, returning back");
-  // A film that did not reach its file (or PACS) is a failed print; spooler
-  // errors of a printer are reported in the log only.
-  return toFile && status != 0 ? kStatusProcessingFailure : 0;
+  // A film that did not reach its file, the PACS or the spooler is a failed print.
+  return status != 0 ? kStatusProcessingFailure : 0;
 }

@@ -11,6 +11,7 @@
 #include "frame/event_log.h"
 #include "frame/program_folder.h"
 #include "print/film_box.h"
+#include "render/bitmap_band.h"
 #include "render/bmp_reader.h"
 #include "render/jpeg_encoder.h"
 #include "render/pdf_writer.h"
@@ -47,17 +48,12 @@ Raster AddHeaderStrip(const Raster& film, RGBColor border, const FilmPage& page,
     WriteLog("WARNING, header.bmp not drawn: " + error);
     return strip;
   }
-  int F = page.height * 5 / 100;
-  int L = static_cast<int>(int64_t(header.width) * F / header.height);
-  int x = headerPos == 1 ? (page.width - L) / 2 : headerPos == 2 ? page.width - L : 0;
-  if (x < 0) {
-    x = 0;
-    L = page.width;
-    F = static_cast<int>(int64_t(header.height) * L / header.width);
-  }
+  const BandPlacement band =
+      PlaceBandBitmap(header.width, header.height, page.width, page.height, headerPos);
   if (LogEnabled(1))
-    WriteLog("INFO, Printing header.bmp at: xf=" + std::to_string(x) + ", yf=" + std::to_string(0));
-  StretchRaster(strip, x, 0, L, F, header);
+    WriteLog("INFO, Printing header.bmp at: xf=" + std::to_string(band.x) +
+             ", yf=" + std::to_string(0));
+  StretchRaster(strip, band.x, 0, band.width, band.height, header);
   return strip;
 }
 

@@ -1,11 +1,28 @@
 #include "render/printer_device.h"
 
-#include "frame/event_log.h"
+#include <mutex>
 
-// Printing to a print queue is not built yet: every printer destination fails.
+#include "render/cups_printer.h"
+
+namespace {
+
+std::mutex OpenerMutex;
+PrinterDeviceOpener TestOpener;
+
+} // namespace
+
 std::unique_ptr<PrinterDevice> OpenPrinterDevice(const std::string& printerName,
-                                                 const PrintJobSettings&, int* status) {
-  WriteLog("ERROR, FilmBox::Print, printer output is not available, Printer Name=" + printerName);
-  *status = 531;
-  return nullptr;
+                                                 PrinterError& error) {
+  PrinterDeviceOpener opener;
+  {
+    std::lock_guard lock(OpenerMutex);
+    opener = TestOpener;
+  }
+  if (opener) return opener(printerName, error);
+  return OpenCupsPrinter(printerName, error);
+}
+
+void SetPrinterDeviceOpenerForTesting(PrinterDeviceOpener opener) {
+  std::lock_guard lock(OpenerMutex);
+  TestOpener = std::move(opener);
 }
