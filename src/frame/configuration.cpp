@@ -8,13 +8,13 @@
 #include "frame/program_folder.h"
 
 namespace {
-constexpr const char* ServerSection = "CORVANEL";
-constexpr const char* PacsSection = "PACS";
-constexpr const char* PaperSection = "PAPER";
+constexpr const char *ServerSection = "CORVANEL";
+constexpr const char *PacsSection = "PACS";
+constexpr const char *PaperSection = "PAPER";
 
 // Reads the file a save is going to update. A missing file is an empty one;
 // an existing file that cannot be read is not overwritten.
-bool LoadForUpdate(IniFile& ini, const std::string& path) {
+bool LoadForUpdate(IniFile &ini, const std::string &path) {
   std::error_code error;
   if (ini.Load(path) || !std::filesystem::exists(path, error))
     return true;
@@ -22,7 +22,7 @@ bool LoadForUpdate(IniFile& ini, const std::string& path) {
   return false;
 }
 
-bool SaveUpdated(const IniFile& ini, const std::string& path) {
+bool SaveUpdated(const IniFile &ini, const std::string &path) {
   if (ini.Save(path))
     return true;
   WriteLog("ERROR, cannot write " + path + ", settings not saved");
@@ -34,8 +34,8 @@ bool SaveUpdated(const IniFile& ini, const std::string& path) {
 // on reading.
 template <typename Record> class ProcessRecord {
 public:
-  static ProcessRecord& Instance() {
-    static ProcessRecord* instance = new ProcessRecord;
+  static ProcessRecord &Instance() {
+    static ProcessRecord *instance = new ProcessRecord;
     return *instance;
   }
   std::shared_ptr<const Record> Current() {
@@ -60,7 +60,7 @@ std::string PrintConfiguration::DefaultImageDir() { return ProgramFolder() + "im
 
 std::string ConfigurationPath() { return ProgramFolder() + "corvanel.ini"; }
 
-void LoadConfiguration(PrintConfiguration& config, const std::string& path) {
+void LoadConfiguration(PrintConfiguration &config, const std::string &path) {
   IniFile ini;
   ini.Load(path);
   const PrintConfiguration defaults;
@@ -86,7 +86,7 @@ void LoadConfiguration(PrintConfiguration& config, const std::string& path) {
   config.PacsFormat = ini.ReadInteger(PacsSection, "Format", defaults.PacsFormat);
 }
 
-bool SaveConfiguration(const PrintConfiguration& config, const std::string& path) {
+bool SaveConfiguration(const PrintConfiguration &config, const std::string &path) {
   IniFile ini;
   if (!LoadForUpdate(ini, path))
     return false;
@@ -115,15 +115,15 @@ int EffectiveLogLevel(int32_t configured) {
   return configured >= 0 && configured <= 2 ? configured : -1;
 }
 
-const std::array<const char*, 9> PaperChoiceNames = {"A4",      "LETTER", "A3", "TABLOID", "LEGAL",
-                                                     "A5",      "A6",     "A3+", "DEFINED"};
+const std::array<const char *, 9> PaperChoiceNames = {"A4", "LETTER", "A3",  "TABLOID", "LEGAL",
+                                                      "A5", "A6",     "A3+", "DEFINED"};
 
 int32_t PaperCodeForChoice(int32_t choice) {
   static constexpr std::array<int32_t, 9> codes = {9, 1, 8, 3, 5, 11, 70, 63, 215};
   return choice >= 0 && choice < static_cast<int32_t>(codes.size()) ? codes[choice] : 0;
 }
 
-void Film2paper::Load(const std::string& path) {
+void Film2paper::Load(const std::string &path) {
   IniFile ini;
   ini.Load(path);
   const Film2paper defaults;
@@ -137,7 +137,7 @@ void Film2paper::Load(const std::string& path) {
   DefHeight = ini.ReadInteger(PaperSection, "DefHeight", defaults.DefHeight);
 }
 
-bool Film2paper::Save(const std::string& path) const {
+bool Film2paper::Save(const std::string &path) const {
   IniFile ini;
   if (!LoadForUpdate(ini, path))
     return false;
@@ -152,7 +152,7 @@ bool Film2paper::Save(const std::string& path) const {
   return SaveUpdated(ini, path);
 }
 
-int32_t PaperForFilmSize(const Film2paper& table, std::string_view filmSizeId) {
+int32_t PaperForFilmSize(const Film2paper &table, std::string_view filmSizeId) {
   int32_t choice = table.Default;
   if (filmSizeId == "14INX17IN")
     choice = table.Film14x17;

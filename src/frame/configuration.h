@@ -39,10 +39,10 @@ struct PrintConfiguration {
 std::string ConfigurationPath();
 
 // Reads CORVANEL and PACS from path; missing or unreadable values read as defaults.
-void LoadConfiguration(PrintConfiguration& config, const std::string& path);
+void LoadConfiguration(PrintConfiguration &config, const std::string &path);
 // Writes CORVANEL (all keys but EnableSetup) and PACS; other keys and lines of
 // the file stay. False, with one log line, when the file cannot be written.
-bool SaveConfiguration(const PrintConfiguration& config, const std::string& path);
+bool SaveConfiguration(const PrintConfiguration &config, const std::string &path);
 
 // The log level that a configured LogLevel gives: 0, 1 or 2, else -1.
 int EffectiveLogLevel(int32_t configured);
@@ -60,7 +60,7 @@ enum PaperChoice : int32_t {
   PaperDefined = 8,
 };
 // "A4", "LETTER", "A3", "TABLOID", "LEGAL", "A5", "A6", "A3+", "DEFINED".
-extern const std::array<const char*, 9> PaperChoiceNames;
+extern const std::array<const char *, 9> PaperChoiceNames;
 // The printer paper code of a choice (9 A4, 1 Letter, 8 A3, 3 Tabloid, 5 Legal,
 // 11 A5, 70 A6, 63 A3+, 215 defined size); 0 for any other choice.
 int32_t PaperCodeForChoice(int32_t choice);
@@ -76,12 +76,12 @@ struct Film2paper {
   int32_t DefHeight = 0;
 
   // Reads / writes the section PAPER.
-  void Load(const std::string& path);
-  bool Save(const std::string& path) const;
+  void Load(const std::string &path);
+  bool Save(const std::string &path) const;
 };
 
 // The paper code for a Film Size ID (2010,0050), compared exactly.
-int32_t PaperForFilmSize(const Film2paper& table, std::string_view filmSizeId);
+int32_t PaperForFilmSize(const Film2paper &table, std::string_view filmSizeId);
 // The same with the current table.
 int32_t PaperForFilmSize(std::string_view filmSizeId);
 

@@ -4,7 +4,7 @@
 #include <ctime>
 
 namespace {
-void AppendPadded(std::string& out, int value, int width) {
+void AppendPadded(std::string &out, int value, int width) {
   char digits[16];
   std::snprintf(digits, sizeof digits, "%0*d", width, value);
   out += digits;
@@ -18,7 +18,9 @@ std::string FormatDateTime(std::string_view pattern, Clock::time_point when) {
 
   std::string out;
   size_t i = 0;
-  auto startsWith = [&](std::string_view token) { return pattern.substr(i, token.size()) == token; };
+  auto startsWith = [&](std::string_view token) {
+    return pattern.substr(i, token.size()) == token;
+  };
   while (i < pattern.size()) {
     if (startsWith("yyyy")) {
       AppendPadded(out, local.tm_year + 1900, 4);

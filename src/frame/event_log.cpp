@@ -32,12 +32,12 @@ struct LogState {
   std::optional<LogTarget> target;
   LogEchoSink echoSink;
 };
-LogState& State() {
-  static LogState* state = new LogState;
+LogState &State() {
+  static LogState *state = new LogState;
   return *state;
 }
 
-void AppendToFile(const std::string& path, const std::string& line) {
+void AppendToFile(const std::string &path, const std::string &line) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
   if (fd < 0)
     return;
@@ -54,21 +54,21 @@ void AppendToFile(const std::string& path, const std::string& line) {
 }
 
 // The extension of a file name from its last dot, dot included, in lower case.
-std::string LowerExtension(const std::string& name) {
+std::string LowerExtension(const std::string &name) {
   const size_t dot = name.rfind('.');
   if (dot == std::string::npos)
     return {};
   std::string ext = name.substr(dot);
-  for (char& c : ext)
+  for (char &c : ext)
     if (c >= 'A' && c <= 'Z')
       c = static_cast<char>(c - 'A' + 'a');
   return ext;
 }
 } // namespace
 
-void SetLogTarget(const std::string& logFile, const std::string& windowTitle,
-                  const std::string& windowClass) {
-  LogState& state = State();
+void SetLogTarget(const std::string &logFile, const std::string &windowTitle,
+                  const std::string &windowClass) {
+  LogState &state = State();
   std::lock_guard lock(state.mutex);
   if (!state.target)
     state.target.emplace();
@@ -81,31 +81,30 @@ void SetLogTarget(const std::string& logFile, const std::string& windowTitle,
 }
 
 void SetLogEchoSink(LogEchoSink sink) {
-  LogState& state = State();
+  LogState &state = State();
   std::lock_guard lock(state.mutex);
   state.echoSink = std::move(sink);
 }
 
 void WriteLog(std::string_view text) {
-  LogState& state = State();
+  LogState &state = State();
   std::lock_guard lock(state.mutex);
   if (!state.target)
     return;
   const std::string line = FormatDateTime("hh:nn:ss") + ", " + std::string(text) + "\n";
   if (!state.target->file.empty())
     AppendToFile(state.target->file, line);
-  if ((!state.target->windowClass.empty() || !state.target->windowTitle.empty()) &&
-      state.echoSink)
+  if ((!state.target->windowClass.empty() || !state.target->windowTitle.empty()) && state.echoSink)
     state.echoSink(std::string(text));
 }
 
 void CloseLog() {
-  LogState& state = State();
+  LogState &state = State();
   std::lock_guard lock(state.mutex);
   state.target.reset();
 }
 
-void PurgeOldFiles(const std::string& folder, const std::string& extension, int days) {
+void PurgeOldFiles(const std::string &folder, const std::string &extension, int days) {
   namespace fs = std::filesystem;
   if (folder.empty())
     return;
@@ -113,7 +112,7 @@ void PurgeOldFiles(const std::string& folder, const std::string& extension, int 
   fs::directory_iterator it(folder, error);
   const auto limit = Now() - std::chrono::duration<double, std::ratio<86400>>(days);
   for (; !error && it != fs::directory_iterator(); it.increment(error)) {
-    const fs::directory_entry& entry = *it;
+    const fs::directory_entry &entry = *it;
     std::error_code entryError;
     if (entry.is_directory(entryError))
       continue;
@@ -131,7 +130,7 @@ void PurgeOldFiles(const std::string& folder, const std::string& extension, int 
   }
 }
 
-std::string FileVersionText(const std::string& /*path*/) { return CORVANEL_VERSION_TEXT; }
+std::string FileVersionText(const std::string & /*path*/) { return CORVANEL_VERSION_TEXT; }
 
 long UsedMemoryMB() {
   std::ifstream statm("/proc/self/statm");

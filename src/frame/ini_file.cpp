@@ -68,14 +68,14 @@ std::optional<KeyValue> ParseKeyLine(std::string_view line) {
 // A written value stays on its own line.
 std::string OneLine(std::string_view value) {
   std::string out(value);
-  for (char& c : out)
+  for (char &c : out)
     if (c == '\n' || c == '\r')
       c = ' ';
   return out;
 }
 } // namespace
 
-bool IniFile::Load(const std::string& path) {
+bool IniFile::Load(const std::string &path) {
   lines_.clear();
   lineEnd_ = "\n";
   std::ifstream in(path, std::ios::binary);
@@ -109,12 +109,12 @@ bool IniFile::Load(const std::string& path) {
 
 std::string IniFile::Text() const {
   std::string text;
-  for (const std::string& line : lines_)
+  for (const std::string &line : lines_)
     text += line + lineEnd_;
   return text;
 }
 
-bool IniFile::Save(const std::string& path) const {
+bool IniFile::Save(const std::string &path) const {
   const std::string temporary = path + ".tmp." + std::to_string(::getpid());
   mode_t mode = 0644;
   if (struct stat existing{}; ::stat(path.c_str(), &existing) == 0)
@@ -167,7 +167,7 @@ std::optional<std::string> IniFile::Value(std::string_view section, std::string_
 }
 
 std::string IniFile::ReadString(std::string_view section, std::string_view key,
-                                const std::string& defaultValue) const {
+                                const std::string &defaultValue) const {
   return Value(section, key).value_or(defaultValue);
 }
 

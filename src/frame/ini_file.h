@@ -21,15 +21,15 @@ public:
 
   // Reads path. False when the file is missing, unreadable or too large; the
   // object is then empty and every read gives its default.
-  bool Load(const std::string& path);
+  bool Load(const std::string &path);
   // Writes the lines back to path (through a temporary file and a rename).
-  bool Save(const std::string& path) const;
+  bool Save(const std::string &path) const;
 
   // The value, or nothing when the section or key is missing.
   std::optional<std::string> Value(std::string_view section, std::string_view key) const;
 
   std::string ReadString(std::string_view section, std::string_view key,
-                         const std::string& defaultValue) const;
+                         const std::string &defaultValue) const;
   // A decimal 32-bit number (optional sign); anything else gives the default.
   int32_t ReadInteger(std::string_view section, std::string_view key, int32_t defaultValue) const;
   // True for any integer other than 0; no number gives the default.

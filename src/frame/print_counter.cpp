@@ -16,8 +16,8 @@
 
 namespace {
 // Serialises the threads of this process; flock serialises the processes.
-std::mutex& CounterMutex() {
-  static std::mutex* mutex = new std::mutex;
+std::mutex &CounterMutex() {
+  static std::mutex *mutex = new std::mutex;
   return *mutex;
 }
 
@@ -48,7 +48,7 @@ std::string ReadText(int fd) {
   return std::string(buffer, length);
 }
 
-bool WriteText(int fd, const std::string& text) {
+bool WriteText(int fd, const std::string &text) {
   size_t done = 0;
   while (done < text.size()) {
     const ssize_t n = ::pwrite(fd, text.data() + done, text.size() - done, done);
@@ -76,12 +76,12 @@ int64_t ToCount(uint64_t value) {
 
 std::string PrintCountPath() {
   std::string base;
-  if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && config[0] == '/') {
+  if (const char *config = std::getenv("XDG_CONFIG_HOME"); config && config[0] == '/') {
     base = config;
   } else {
-    const char* home = std::getenv("HOME");
+    const char *home = std::getenv("HOME");
     if (!home || !*home) {
-      const passwd* user = ::getpwuid(::getuid());
+      const passwd *user = ::getpwuid(::getuid());
       home = user && user->pw_dir ? user->pw_dir : "/tmp";
     }
     base = std::string(home) + "/.config";

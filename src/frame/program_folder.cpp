@@ -24,7 +24,7 @@ void SetProgramFolder(std::string path) {
 }
 
 void InitProgramFolder() {
-  if (const char* home = std::getenv("CORVANEL_HOME"); home && *home) {
+  if (const char *home = std::getenv("CORVANEL_HOME"); home && *home) {
     SetProgramFolder(home);
     return;
   }

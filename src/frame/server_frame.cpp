@@ -16,7 +16,7 @@ std::string LogFileName(Clock::time_point when) {
   return FormatDateTime("yyyymmdd", when) + "_corvanel.txt";
 }
 
-void CreateFolder(const std::string& folder) {
+void CreateFolder(const std::string &folder) {
   std::error_code error;
   std::filesystem::create_directories(folder, error);
 }
@@ -64,8 +64,8 @@ void ServiceFrame::StartServer() {
   CreateFolder(ProgramFolder() + "filmbox/");
   WriteLog("INFO, Corvanel V" + FileVersionText(""));
   std::stable_sort(steps.begin(), steps.end(),
-                   [](const Step& a, const Step& b) { return a.step < b.step; });
-  for (const Step& step : steps)
+                   [](const Step &a, const Step &b) { return a.step < b.step; });
+  for (const Step &step : steps)
     if (step.start)
       step.start();
 }
@@ -102,7 +102,7 @@ void ServiceFrame::Close() {
       steps = steps_;
   }
   std::stable_sort(steps.begin(), steps.end(),
-                   [](const Step& a, const Step& b) { return a.step < b.step; });
+                   [](const Step &a, const Step &b) { return a.step < b.step; });
   for (auto step = steps.rbegin(); step != steps.rend(); ++step)
     if (step->stop)
       step->stop();

@@ -35,8 +35,7 @@ public:
   void LoadSettings();
 
   // Registers a start function (and an optional stop function) for a step.
-  void AddStartStep(StartStep step, std::function<void()> start,
-                    std::function<void()> stop = {});
+  void AddStartStep(StartStep step, std::function<void()> start, std::function<void()> stop = {});
 
   // "filmbox/", the start line, Timer1 at 1 s, then the registered steps. Once.
   void StartServer();
@@ -76,8 +75,8 @@ class TimerThread {
 public:
   TimerThread(std::chrono::milliseconds first, std::function<std::chrono::milliseconds()> tick);
   ~TimerThread();
-  TimerThread(const TimerThread&) = delete;
-  TimerThread& operator=(const TimerThread&) = delete;
+  TimerThread(const TimerThread &) = delete;
+  TimerThread &operator=(const TimerThread &) = delete;
   void Stop();
 
 private:

@@ -36,7 +36,7 @@ bool EchoLine(int fd, std::string_view text, std::chrono::milliseconds bound) {
 }
 
 LogEchoSink StderrEchoSink() {
-  return [](const std::string& text) {
+  return [](const std::string &text) {
     EchoLine(STDERR_FILENO, text, std::chrono::milliseconds(500));
   };
 }

@@ -25,7 +25,7 @@ protected:
   std::string path = dir.folder() + "corvanel.ini";
 };
 
-Film2paper TableFrom(const std::string& path, const std::string& text) {
+Film2paper TableFrom(const std::string &path, const std::string &text) {
   WriteFile(path, text);
   Film2paper table;
   table.Load(path);
@@ -59,8 +59,8 @@ TEST_F(Configuration, DefaultsWithoutFile) {
   Film2paper table;
   table.Film14x17 = 3;
   table.Load(path);
-  for (const char* size : {"14INX17IN", "14INX14IN", "11INX14IN", "10INX12IN", "8INX10IN", "",
-                           "24CMX30CM", "A3"})
+  for (const char *size :
+       {"14INX17IN", "14INX14IN", "11INX14IN", "10INX12IN", "8INX10IN", "", "24CMX30CM", "A3"})
     EXPECT_EQ(PaperForFilmSize(table, size), size == std::string("A3") ? 8 : 9) << size;
 }
 
@@ -80,7 +80,7 @@ TEST_F(Configuration, EmptyHeaderStaysEmptyEmptyImageDirGetsDefault) {
 }
 
 TEST_F(Configuration, EffectiveLogLevel) {
-  for (const auto& [configured, level] :
+  for (const auto &[configured, level] :
        {std::pair{0, 0}, {1, 1}, {2, 2}, {3, -1}, {7, -1}, {-1, -1}, {-5, -1}})
     EXPECT_EQ(EffectiveLogLevel(configured), level) << configured;
 }
@@ -89,13 +89,21 @@ TEST_F(Configuration, PaperForFilmSize) {
   const Film2paper table = TableFrom(path, "[PAPER]\n14INX17IN=1\n14INX14IN=3\n11INX14IN=4\n"
                                            "10INX12IN=5\n8INX11IN=2\nDEFAULT=6\n");
   struct Case {
-    const char* filmSize;
+    const char *filmSize;
     int32_t code;
   };
-  for (const Case c : {Case{"14INX17IN", 1}, {"14INX14IN", 3}, {"11INX14IN", 5}, {"10INX12IN", 11},
+  for (const Case c : {Case{"14INX17IN", 1},
+                       {"14INX14IN", 3},
+                       {"11INX14IN", 5},
+                       {"10INX12IN", 11},
                        {"8INX10IN", 8}, // the key 8INX11IN serves the film size 8INX10IN
-                       {"8INX11IN", 70}, {"a4", 70}, {"A4", 9}, {"A3", 8}, {"", 70},
-                       {"14inx17in", 70}, {"14INX17IN ", 70}})
+                       {"8INX11IN", 70},
+                       {"a4", 70},
+                       {"A4", 9},
+                       {"A3", 8},
+                       {"", 70},
+                       {"14inx17in", 70},
+                       {"14INX17IN ", 70}})
     EXPECT_EQ(PaperForFilmSize(table, c.filmSize), c.code) << '"' << c.filmSize << '"';
 }
 
@@ -149,16 +157,16 @@ TEST_F(Configuration, SaveLeavesEnableSetupAndForeignKeysAlone) {
   ASSERT_TRUE(table.Save(path));
 
   const std::string text = ReadFile(path);
-  for (const char* kept : {"; written by hand\n", "EnableSetup=0\n", "Custom=kept\n",
+  for (const char *kept : {"; written by hand\n", "EnableSetup=0\n", "Custom=kept\n",
                            "Unknown=also kept\n", "[SITE]\nRoom=3\n", "DEFAULT=8\n"})
     EXPECT_NE(text.find(kept), std::string::npos) << kept;
   EXPECT_EQ(text.find("EnableSetup=1"), std::string::npos);
 
   IniFile ini;
   ASSERT_TRUE(ini.Load(path));
-  for (const char* key : {"Port", "AETIndex", "LogLevel", "Calibration", "PresentationLUT",
-                          "ScaleBar", "EnableHeaders", "Header", "Footer", "HeaderPos",
-                          "FooterPos", "ImageDir"})
+  for (const char *key :
+       {"Port", "AETIndex", "LogLevel", "Calibration", "PresentationLUT", "ScaleBar",
+        "EnableHeaders", "Header", "Footer", "HeaderPos", "FooterPos", "ImageDir"})
     EXPECT_TRUE(ini.Value("CORVANEL", key)) << key;
   EXPECT_EQ(ini.ReadString("CORVANEL", "Calibration", ""), "1");
 
@@ -242,7 +250,7 @@ TEST_F(Configuration, ReadersAndReplacerRunConcurrently) {
   for (int i = 0; i < 2000; ++i)
     ReplaceConfiguration(record(i));
   done = true;
-  for (auto& reader : readers)
+  for (auto &reader : readers)
     reader.join();
   EXPECT_EQ(torn.load(), 0);
   EXPECT_EQ(CurrentConfiguration()->Port, "1999");

@@ -19,7 +19,7 @@ using testing_support::TempDir;
 using testing_support::WriteFile;
 
 namespace {
-std::vector<std::string> Lines(const std::string& text) {
+std::vector<std::string> Lines(const std::string &text) {
   std::vector<std::string> lines;
   std::stringstream in(text);
   for (std::string line; std::getline(in, line);)
@@ -47,7 +47,7 @@ TEST_F(EventLog, LineIsTimeCommaBlankTextAndLineFeed) {
   const auto when = LocalTime(2024, 1, 31, 9, 5, 7);
   SetClockForTesting([when] { return when; });
   std::vector<std::string> echoed;
-  SetLogEchoSink([&](const std::string& text) { echoed.push_back(text); });
+  SetLogEchoSink([&](const std::string &text) { echoed.push_back(text); });
   SetLogTarget(file, "", "TCorvanelMainForm");
   WriteLog("INFO, Initialize port: " + std::to_string(104));
   EXPECT_EQ(ReadFile(file), "09:05:07, INFO, Initialize port: 104\n");
@@ -63,8 +63,8 @@ TEST_F(EventLog, LevelFilterByTheWriter) {
     bool level2;
   };
   // -1 is what an unknown configured LogLevel gives; it filters like 0.
-  for (const Case c : {Case{-1, false, false}, Case{0, false, false}, Case{1, true, false},
-                       Case{2, true, true}}) {
+  for (const Case c :
+       {Case{-1, false, false}, Case{0, false, false}, Case{1, true, false}, Case{2, true, true}}) {
     LogLevel = c.level;
     EXPECT_TRUE(LogEnabled(0)) << c.level; // errors and warnings always
     EXPECT_EQ(LogEnabled(1), c.level1) << c.level;
@@ -74,7 +74,7 @@ TEST_F(EventLog, LevelFilterByTheWriter) {
 
 TEST_F(EventLog, EmptyArgumentsKeepTheTargetFields) {
   int echoes = 0;
-  SetLogEchoSink([&](const std::string&) { ++echoes; });
+  SetLogEchoSink([&](const std::string &) { ++echoes; });
   SetLogTarget(file, "", "TCorvanelMainForm");
   const std::string second = (dir.path() / "second.txt").string();
   // A change of day gives only the file: the echo class set earlier stays.
@@ -87,7 +87,7 @@ TEST_F(EventLog, EmptyArgumentsKeepTheTargetFields) {
 
 TEST_F(EventLog, NoEchoWithoutWindowClassOrTitle) {
   int echoes = 0;
-  SetLogEchoSink([&](const std::string&) { ++echoes; });
+  SetLogEchoSink([&](const std::string &) { ++echoes; });
   SetLogTarget(file, "", "");
   WriteLog("INFO, file only");
   EXPECT_EQ(echoes, 0);
@@ -96,7 +96,7 @@ TEST_F(EventLog, NoEchoWithoutWindowClassOrTitle) {
 
 TEST_F(EventLog, LinesBeforeTargetAndAfterCloseAreDropped) {
   int echoes = 0;
-  SetLogEchoSink([&](const std::string&) { ++echoes; });
+  SetLogEchoSink([&](const std::string &) { ++echoes; });
   WriteLog("INFO, before");
   SetLogTarget(file, "", "corvanel-server");
   WriteLog("INFO, inside");
@@ -108,7 +108,7 @@ TEST_F(EventLog, LinesBeforeTargetAndAfterCloseAreDropped) {
 
 TEST_F(EventLog, UnopenableFileDropsTheLineAndStillEchoes) {
   int echoes = 0;
-  SetLogEchoSink([&](const std::string&) { ++echoes; });
+  SetLogEchoSink([&](const std::string &) { ++echoes; });
   const auto missing = dir.path() / "no such folder" / "log.txt";
   SetLogTarget(missing.string(), "", "corvanel-server");
   WriteLog("ERROR, nowhere to go");
@@ -119,7 +119,7 @@ TEST_F(EventLog, UnopenableFileDropsTheLineAndStillEchoes) {
 TEST_F(EventLog, SixteenThreadsWriteOnlyWholeLines) {
   constexpr int threads = 16, perThread = 1000;
   int echoes = 0; // unguarded on purpose: the writer serialises the sink
-  SetLogEchoSink([&](const std::string&) { ++echoes; });
+  SetLogEchoSink([&](const std::string &) { ++echoes; });
   SetLogTarget(file, "", "corvanel-server");
   const std::string padding(120, 'x');
   std::vector<std::thread> writers;
@@ -129,13 +129,13 @@ TEST_F(EventLog, SixteenThreadsWriteOnlyWholeLines) {
         WriteLog("INFO, thread " + std::to_string(t) + " line " + std::to_string(i) + " " +
                  padding);
     });
-  for (auto& writer : writers)
+  for (auto &writer : writers)
     writer.join();
 
   std::set<std::pair<int, int>> seen;
   const auto lines = Lines(ReadFile(file));
   ASSERT_EQ(lines.size(), size_t{threads * perThread});
-  for (const auto& line : lines) {
+  for (const auto &line : lines) {
     int hour = -1, minute = -1, second = -1, thread = -1, number = -1, used = 0;
     ASSERT_EQ(std::sscanf(line.c_str(), "%2d:%2d:%2d, INFO, thread %d line %d %n", &hour, &minute,
                           &second, &thread, &number, &used),
@@ -150,7 +150,7 @@ TEST_F(EventLog, SixteenThreadsWriteOnlyWholeLines) {
 }
 
 TEST_F(EventLog, WritersRacingCloseLogNeverTouchReleasedState) {
-  SetLogEchoSink([](const std::string&) {});
+  SetLogEchoSink([](const std::string &) {});
   SetLogTarget(file, "", "corvanel-server");
   std::atomic<bool> closed{false};
   std::vector<std::thread> writers;
@@ -162,9 +162,9 @@ TEST_F(EventLog, WritersRacingCloseLogNeverTouchReleasedState) {
   std::this_thread::sleep_for(std::chrono::milliseconds(5));
   CloseLog();
   closed = true;
-  for (auto& writer : writers)
+  for (auto &writer : writers)
     writer.join();
-  for (const auto& line : Lines(ReadFile(file)))
+  for (const auto &line : Lines(ReadFile(file)))
     EXPECT_TRUE(line.ends_with(", INFO, racing")) << line;
 }
 
@@ -172,17 +172,17 @@ TEST_F(EventLog, PurgeOldFilesByLowerCaseExtensionAndAge) {
   namespace fs = std::filesystem;
   const auto now = LocalTime(2024, 3, 1, 12, 0, 0);
   SetClockForTesting([now] { return now; });
-  const auto age = [&](const std::string& name, int days) {
+  const auto age = [&](const std::string &name, int days) {
     const auto path = dir.path() / name;
     WriteFile(path, "x");
     fs::last_write_time(path, std::chrono::file_clock::from_sys(now - std::chrono::days(days)));
   };
-  age("a.TXT", 61);       // deleted: ".txt" in lower case, older than 60 days
-  age("b.log", 100);      // kept: another extension
-  age("c.txt", 59);       // kept: younger
-  age("d.tar.txt", 61);   // deleted: the last dot counts
-  age("e.txt.bak", 100);  // kept
-  age(".txt", 61);        // deleted: a name that is only the extension
+  age("a.TXT", 61);                             // deleted: ".txt" in lower case, older than 60 days
+  age("b.log", 100);                            // kept: another extension
+  age("c.txt", 59);                             // kept: younger
+  age("d.tar.txt", 61);                         // deleted: the last dot counts
+  age("e.txt.bak", 100);                        // kept
+  age(".txt", 61);                              // deleted: a name that is only the extension
   fs::create_directory(dir.path() / "old.txt"); // folders are never touched
   fs::last_write_time(dir.path() / "old.txt",
                       std::chrono::file_clock::from_sys(now - std::chrono::days(100)));
@@ -190,7 +190,7 @@ TEST_F(EventLog, PurgeOldFilesByLowerCaseExtensionAndAge) {
   PurgeOldFiles(dir.path().string(), ".txt", 60);
 
   std::set<std::string> left;
-  for (const auto& entry : fs::directory_iterator(dir.path()))
+  for (const auto &entry : fs::directory_iterator(dir.path()))
     left.insert(entry.path().filename().string());
   EXPECT_EQ(left, (std::set<std::string>{"b.log", "c.txt", "e.txt.bak", "old.txt"}));
 }

@@ -11,7 +11,7 @@ using testing_support::TempDir;
 using testing_support::WriteFile;
 
 namespace {
-IniFile FromText(const TempDir& dir, const std::string& text) {
+IniFile FromText(const TempDir &dir, const std::string &text) {
   const auto path = dir.path() / "test.ini";
   WriteFile(path, text);
   IniFile ini;
@@ -49,19 +49,28 @@ TEST(IniFile, ProfileSemanticsOfReads) {
 
 TEST(IniFile, NumbersAndBooleans) {
   struct Case {
-    const char* value;
+    const char *value;
     int32_t integer; // read with default 42
     bool boolean;    // read with default true
   };
   const Case cases[] = {
-      {"7", 7, true},          {"-1", -1, true},          {"+3", 3, true},
-      {" 12 ", 12, true},      {"0", 0, false},           {"12abc", 42, true},
-      {"abc", 42, true},       {"", 42, true},            {"2147483647", 2147483647, true},
-      {"2147483648", 42, true}, {"-2147483649", 42, true}, {"0x10", 42, true},
-      {"1.5", 42, true},       {"--1", 42, true},
+      {"7", 7, true},
+      {"-1", -1, true},
+      {"+3", 3, true},
+      {" 12 ", 12, true},
+      {"0", 0, false},
+      {"12abc", 42, true},
+      {"abc", 42, true},
+      {"", 42, true},
+      {"2147483647", 2147483647, true},
+      {"2147483648", 42, true},
+      {"-2147483649", 42, true},
+      {"0x10", 42, true},
+      {"1.5", 42, true},
+      {"--1", 42, true},
   };
   TempDir dir;
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     const IniFile ini = FromText(dir, std::string("[S]\nK=") + c.value + "\n");
     EXPECT_EQ(ini.ReadInteger("S", "K", 42), c.integer) << c.value;
     EXPECT_EQ(ini.ReadBool("S", "K", true), c.boolean) << c.value;
@@ -72,7 +81,11 @@ TEST(IniFile, BadInputReadsAsDefaults) {
   TempDir dir;
   std::string binary = "[CORVANEL]\n";
   binary += std::string("\x00\xff\xfe\x01\x7f=\x80\x00", 8) + "\n";
-  binary += "LogLevel=" + std::string("1\x00" "2", 3) + "\n";
+  binary += "LogLevel=" +
+            std::string("1\x00"
+                        "2",
+                        3) +
+            "\n";
   binary += "Header=" + std::string(5000, 'h') + "\n";
   binary += std::string(100000, '[') + "\n";
   binary += "Port=105\n"; // after the garbage line a new (unnamed) section began
@@ -92,9 +105,8 @@ TEST(IniFile, RandomBytesNeverBreakTheReader) {
   const std::string alphabet = "[]=;\n\r \t\"'abcKk0123-+\x00\xff";
   for (int round = 0; round < 200; ++round) {
     std::string text(random() % 400, ' ');
-    for (char& c : text)
-      c = random() % 4 == 0 ? static_cast<char>(random())
-                            : alphabet[random() % alphabet.size()];
+    for (char &c : text)
+      c = random() % 4 == 0 ? static_cast<char>(random()) : alphabet[random() % alphabet.size()];
     IniFile ini = FromText(dir, text);
     ini.ReadString("a", "k", "");
     ini.ReadInteger("A", "K", 0);

@@ -4,8 +4,7 @@
 
 #include "frame/clock.h"
 
-inline Clock::time_point LocalTime(int year, int month, int day, int hour, int minute,
-                                   int second) {
+inline Clock::time_point LocalTime(int year, int month, int day, int hour, int minute, int second) {
   std::tm local{};
   local.tm_year = year - 1900;
   local.tm_mon = month - 1;

@@ -20,7 +20,7 @@ class PrintCounter : public ::testing::Test {
 protected:
   void SetUp() override { ::setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1); }
   void TearDown() override { ::unsetenv("XDG_CONFIG_HOME"); }
-  void Store(const std::string& text) {
+  void Store(const std::string &text) {
     std::filesystem::create_directories(file.parent_path());
     WriteFile(file, text);
   }
@@ -35,7 +35,7 @@ void IncrementOnThreads(int threads, int each) {
       for (int i = 0; i < each; ++i)
         IncrementPrintCount();
     });
-  for (auto& worker : workers)
+  for (auto &worker : workers)
     worker.join();
 }
 } // namespace
@@ -43,10 +43,10 @@ void IncrementOnThreads(int threads, int each) {
 TEST_F(PrintCounter, Base36Text) {
   struct Case {
     uint64_t value;
-    const char* text;
+    const char *text;
   };
-  for (const Case c : {Case{0, "0"}, {9, "9"}, {10, "a"}, {35, "z"}, {36, "10"}, {1295, "zz"},
-                       {1296, "100"}}) {
+  for (const Case c :
+       {Case{0, "0"}, {9, "9"}, {10, "a"}, {35, "z"}, {36, "10"}, {1295, "zz"}, {1296, "100"}}) {
     EXPECT_EQ(FormatBase36(c.value), c.text);
     EXPECT_EQ(ParseBase36(c.text), c.value);
   }
@@ -60,7 +60,7 @@ TEST_F(PrintCounter, Base36Text) {
 TEST_F(PrintCounter, FileInTheConfigFolder) {
   EXPECT_EQ(PrintCountPath(), file.string());
   ::unsetenv("XDG_CONFIG_HOME");
-  const char* home = std::getenv("HOME");
+  const char *home = std::getenv("HOME");
   if (home && *home) {
     EXPECT_EQ(PrintCountPath(), std::string(home) + "/.config/veltrano/corvanel/PrintCount");
   }

@@ -44,7 +44,7 @@ protected:
     SetProgramFolder("./");
     LogLevel = 0;
   }
-  std::string LogFile(const std::string& day) const {
+  std::string LogFile(const std::string &day) const {
     return home.folder() + "logs/" + day + "_corvanel.txt";
   }
   TempDir home;
@@ -63,13 +63,14 @@ TEST_F(Frame, StartUpWritesTheStartLineIntoTheDaysFile) {
   frame.StartServer();
   EXPECT_TRUE(fs::is_directory(home.path() / "filmbox"));
   EXPECT_EQ(frame.TimerInterval(), ServiceFrame::TimerFirst);
-  EXPECT_EQ(ReadFile(LogFile("20240131")), "10:00:00, INFO, Corvanel V" + FileVersionText("") + "\n");
+  EXPECT_EQ(ReadFile(LogFile("20240131")),
+            "10:00:00, INFO, Corvanel V" + FileVersionText("") + "\n");
 
   frame.StartServer(); // once only
   frame.Close();
-  EXPECT_EQ(ReadFile(LogFile("20240131")),
-            "10:00:00, INFO, Corvanel V" + FileVersionText("") + "\n" +
-                "10:00:00, INFO, **** Corvanel V" + FileVersionText("") + " is finishing ****\n");
+  EXPECT_EQ(ReadFile(LogFile("20240131")), "10:00:00, INFO, Corvanel V" + FileVersionText("") +
+                                               "\n" + "10:00:00, INFO, **** Corvanel V" +
+                                               FileVersionText("") + " is finishing ****\n");
   WriteLog("INFO, after closing");
   EXPECT_EQ(ReadFile(LogFile("20240131")).find("after closing"), std::string::npos);
 }
@@ -92,8 +93,7 @@ TEST_F(Frame, StepsStartInOrderAndStopInReverseBeforeTheLastLine) {
   EXPECT_EQ(calls, (std::vector<std::string>{"rules", "listen"}));
   frame.Close();
   frame.Close(); // once only
-  EXPECT_EQ(calls,
-            (std::vector<std::string>{"rules", "listen", "stop listening", "clear rules"}));
+  EXPECT_EQ(calls, (std::vector<std::string>{"rules", "listen", "stop listening", "clear rules"}));
   const std::string log = ReadFile(LogFile(FormatDateTime("yyyymmdd")));
   EXPECT_LT(log.find("listener stopped"), log.find("is finishing"));
 }
@@ -147,7 +147,7 @@ TEST_F(Frame, CrossingMidnightSwitchesAtTheFirstTickAfterItAndPurgesOnlyThen) {
   EXPECT_TRUE(fs::exists(recentLog));
   EXPECT_TRUE(fs::exists(LogFile("20240131")));
   int echoes = 0;
-  SetLogEchoSink([&](const std::string&) { ++echoes; });
+  SetLogEchoSink([&](const std::string &) { ++echoes; });
   WriteLog("INFO, the new day");
   EXPECT_EQ(ReadFile(LogFile("20240201")), "00:04:01, INFO, the new day\n");
   EXPECT_EQ(echoes, 1); // the echo stays after the switch
@@ -157,7 +157,7 @@ TEST_F(Frame, MissingLogFolderLosesLinesAndRunsOn) {
   // A file where the log folder should be: the folder cannot be made.
   WriteFile(home.path() / "logs", "not a folder");
   int echoes = 0;
-  SetLogEchoSink([&](const std::string&) { ++echoes; });
+  SetLogEchoSink([&](const std::string &) { ++echoes; });
   ServiceFrame frame("corvanel-server");
   frame.Create();
   frame.StartServer();
