@@ -21,14 +21,13 @@ TEST(CorvanelProgramTest, ServesAnEchoAndClosesOnSigterm) {
                          {"XDG_CONFIG_HOME", (home.path() / "config").string()}});
   ASSERT_TRUE(WaitForPort(port)) << corvanel.Stderr();
   std::string output;
-  EXPECT_EQ(RunCommand({"echoscu", "-aec", "CORVANEL", "127.0.0.1", std::to_string(port)},
-                       &output),
+  EXPECT_EQ(RunCommand({"echoscu", "-aec", "CORVANEL", "127.0.0.1", std::to_string(port)}, &output),
             0)
       << output;
   EXPECT_EQ(corvanel.Stop(SIGTERM), 0) << corvanel.Stderr();
   EXPECT_FALSE(PortOpen(port));
   std::string log;
-  for (const auto& entry : std::filesystem::directory_iterator(home.path() / "logs"))
+  for (const auto &entry : std::filesystem::directory_iterator(home.path() / "logs"))
     log += ReadFile(entry.path());
   EXPECT_NE(log.find("C-ECHO"), std::string::npos) << log;
   EXPECT_NE(log.find(" is finishing ****"), std::string::npos) << log;

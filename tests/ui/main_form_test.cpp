@@ -11,12 +11,12 @@ namespace {
 
 class MainFormTest : public UiTest {};
 
-QStringList MemoLines(const TCorvanelMainForm& form) {
+QStringList MemoLines(const TCorvanelMainForm &form) {
   return form.Memo1->toPlainText().split('\n');
 }
 
 TEST_F(MainFormTest, StartsTheServerOnceTheEventLoopRuns) {
-  CorvanelForms& created = CreateForms(false);
+  CorvanelForms &created = CreateForms(false);
   // Queued: nothing of the start-up has run while the forms are being created.
   EXPECT_FALSE(created.mainForm.Timer1->isActive());
   EXPECT_FALSE(created.mainForm.Memo1->toPlainText().contains("INFO, Corvanel V"));
@@ -35,7 +35,7 @@ TEST_F(MainFormTest, StartsTheServerOnceTheEventLoopRuns) {
 
 TEST_F(MainFormTest, EnableSetupFalseDisablesSetupWhileAboutAndEndWork) {
   WriteIni("EnableSetup=0\r\n");
-  CorvanelForms& created = CreateForms();
+  CorvanelForms &created = CreateForms();
   EXPECT_FALSE(created.mainForm.Button1->isEnabled());
   created.mainForm.show();
 
@@ -46,8 +46,8 @@ TEST_F(MainFormTest, EnableSetupFalseDisablesSetupWhileAboutAndEndWork) {
 
   created.mainForm.Button3->click();
   EXPECT_FALSE(created.mainForm.isVisible());
-  const std::string log = testing_support::ReadFile(
-      created.mainForm.Frame().LogFolder() + FormatDateTime("yyyymmdd") + "_corvanel.txt");
+  const std::string log = testing_support::ReadFile(created.mainForm.Frame().LogFolder() +
+                                                    FormatDateTime("yyyymmdd") + "_corvanel.txt");
   EXPECT_NE(log.find("is finishing ****"), std::string::npos);
   // After End the log is closed: nothing more reaches the file or Memo1.
   WriteLog("INFO, after the end");
@@ -61,7 +61,7 @@ TEST_F(MainFormTest, AboutTextForAPrintCountOfZero) {
 }
 
 TEST_F(MainFormTest, MemoKeepsTheLatest500Lines) {
-  CorvanelForms& created = CreateForms();
+  CorvanelForms &created = CreateForms();
   for (int line = 1; line <= 500; ++line)
     WriteLog("INFO, line " + std::to_string(line));
   QStringList lines = MemoLines(created.mainForm);
@@ -76,12 +76,13 @@ TEST_F(MainFormTest, MemoKeepsTheLatest500Lines) {
 }
 
 TEST_F(MainFormTest, LinesOfOtherThreadsReachMemoInOrder) {
-  CorvanelForms& created = CreateForms();
+  CorvanelForms &created = CreateForms();
   std::thread worker([] {
     for (int line = 1; line <= 20; ++line)
       WriteLog("INFO, worker line " + std::to_string(line));
   });
-  ASSERT_TRUE(WaitUntil([&] { return MemoLines(created.mainForm).contains("INFO, worker line 20"); }));
+  ASSERT_TRUE(
+      WaitUntil([&] { return MemoLines(created.mainForm).contains("INFO, worker line 20"); }));
   worker.join();
   const QStringList lines = MemoLines(created.mainForm);
   EXPECT_LT(lines.indexOf("INFO, worker line 1"), lines.indexOf("INFO, worker line 20"));

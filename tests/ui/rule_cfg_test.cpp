@@ -8,9 +8,9 @@ namespace {
 class RuleCfgTest : public UiTest {
 protected:
   // Answers the rule dialog with edit, then presses OK (or Cancel).
-  void AnswerRuleDialog(ModalAnswerer& answerer, std::function<void(TRuleCfg&)> edit,
+  void AnswerRuleDialog(ModalAnswerer &answerer, std::function<void(TRuleCfg &)> edit,
                         bool ok = true) {
-    answerer.onDialog = [this, edit, ok](QWidget* dialog) {
+    answerer.onDialog = [this, edit, ok](QWidget *dialog) {
       if (dialog != &forms->ruleCfg)
         return;
       if (edit)
@@ -24,7 +24,7 @@ const std::vector<std::string> kRules{"CT|Laser A|1|FALSE|9|10|10|0|0|0|0",
                                       "MR|Gone Printer|2|TRUE|14|8|12|1|2|1|2"};
 
 TEST_F(RuleCfgTest, ListsThePrintersAndTheFileDestinations) {
-  TRuleCfg& dialog = CreateForms(false).ruleCfg;
+  TRuleCfg &dialog = CreateForms(false).ruleCfg;
   QStringList items;
   for (int i = 0; i < dialog.ComboBox2->count(); ++i)
     items << dialog.ComboBox2->itemText(i);
@@ -35,9 +35,9 @@ TEST_F(RuleCfgTest, ListsThePrintersAndTheFileDestinations) {
 }
 
 TEST_F(RuleCfgTest, AddStoresTheTitleUpperCaseAndRefusesItTwice) {
-  TSetupFrm& setup = CreateForms().setupFrm;
+  TSetupFrm &setup = CreateForms().setupFrm;
   ModalAnswerer answerer;
-  AnswerRuleDialog(answerer, [](TRuleCfg& dialog) {
+  AnswerRuleDialog(answerer, [](TRuleCfg &dialog) {
     dialog.Edit5->setText("ct1");
     dialog.ComboBox2->setCurrentIndex(3); // PDF
   });
@@ -50,19 +50,19 @@ TEST_F(RuleCfgTest, AddStoresTheTitleUpperCaseAndRefusesItTwice) {
   EXPECT_EQ(setup.RuleGrid->item(0, 0)->text(), "CT1");
   EXPECT_EQ(setup.DefaultAET->currentText(), "CT1");
 
-  AnswerRuleDialog(answerer, [](TRuleCfg& dialog) { dialog.Edit5->setText("CT1"); });
+  AnswerRuleDialog(answerer, [](TRuleCfg &dialog) { dialog.Edit5->setText("CT1"); });
   setup.AddClick();
-  EXPECT_EQ(answerer.messages,
-            (std::vector<std::string>{"Corvanel: AET exists already", "Corvanel: ERROR, Adding Rule"}));
+  EXPECT_EQ(answerer.messages, (std::vector<std::string>{"Corvanel: AET exists already",
+                                                         "Corvanel: ERROR, Adding Rule"}));
   EXPECT_EQ(ProcessPrintingRules().Count(), 1u);
   EXPECT_EQ(setup.RuleGrid->rowCount(), 1);
 }
 
 TEST_F(RuleCfgTest, AnEmptyTitleIsRefusedAndNothingSaved) {
   WriteRules({kRules[0]});
-  TSetupFrm& setup = CreateForms().setupFrm;
+  TSetupFrm &setup = CreateForms().setupFrm;
   ModalAnswerer answerer;
-  AnswerRuleDialog(answerer, [](TRuleCfg& dialog) { dialog.Edit5->clear(); });
+  AnswerRuleDialog(answerer, [](TRuleCfg &dialog) { dialog.Edit5->clear(); });
   setup.AddClick();
   EXPECT_EQ(answerer.messages, (std::vector<std::string>{"Corvanel: AET cannot be empty!"}));
   EXPECT_EQ(ProcessPrintingRules().Count(), 1u);
@@ -71,10 +71,10 @@ TEST_F(RuleCfgTest, AnEmptyTitleIsRefusedAndNothingSaved) {
 
 TEST_F(RuleCfgTest, EditingARuleKeepsItsOwnTitle) {
   WriteRules({kRules[0], "MR|Laser B|0|FALSE|9|10|10|0|0|0|0"});
-  TSetupFrm& setup = CreateForms().setupFrm;
+  TSetupFrm &setup = CreateForms().setupFrm;
   setup.RuleGrid->selectRow(1);
   ModalAnswerer answerer;
-  AnswerRuleDialog(answerer, [](TRuleCfg& dialog) {
+  AnswerRuleDialog(answerer, [](TRuleCfg &dialog) {
     EXPECT_EQ(dialog.Edit5->text(), "MR");
     dialog.ComboBox1->setCurrentIndex(14); // 1.50
     dialog.CheckBox1->setChecked(true);
@@ -88,7 +88,7 @@ TEST_F(RuleCfgTest, EditingARuleKeepsItsOwnTitle) {
   EXPECT_EQ(setup.RuleGrid->item(1, 2)->text(), "1.50");
 
   // Taking the title of the other rule is refused.
-  AnswerRuleDialog(answerer, [](TRuleCfg& dialog) { dialog.Edit5->setText("ct"); });
+  AnswerRuleDialog(answerer, [](TRuleCfg &dialog) { dialog.Edit5->setText("ct"); });
   setup.EditClick();
   EXPECT_EQ(answerer.messages, (std::vector<std::string>{"Corvanel: AET exists already",
                                                          "Corvanel: ERROR, Editing Rule"}));
@@ -97,10 +97,10 @@ TEST_F(RuleCfgTest, EditingARuleKeepsItsOwnTitle) {
 
 TEST_F(RuleCfgTest, ARemovedPrinterOpensWithTheFirstPrinter) {
   WriteRules(kRules);
-  TSetupFrm& setup = CreateForms().setupFrm;
+  TSetupFrm &setup = CreateForms().setupFrm;
   setup.RuleGrid->selectRow(1);
   ModalAnswerer answerer;
-  AnswerRuleDialog(answerer, [](TRuleCfg& dialog) {
+  AnswerRuleDialog(answerer, [](TRuleCfg &dialog) {
     EXPECT_EQ(dialog.ComboBox2->currentText(), "Laser A");
     EXPECT_EQ(dialog.ComboBox5->currentText(), "LETTER");
     EXPECT_EQ(dialog.ComboBox9->currentText(), "+2");
@@ -112,20 +112,19 @@ TEST_F(RuleCfgTest, ARemovedPrinterOpensWithTheFirstPrinter) {
   });
   setup.EditClick();
   EXPECT_EQ(ProcessPrintingRules().At(1)->Destination, "Laser A");
-  EXPECT_EQ(ReadHomeFile("printers.txt"),
-            kRules[0] + "\r\nMR|Laser A|2|TRUE|14|8|12|1|2|1|2\r\n");
+  EXPECT_EQ(ReadHomeFile("printers.txt"), kRules[0] + "\r\nMR|Laser A|2|TRUE|14|8|12|1|2|1|2\r\n");
 }
 
 TEST_F(RuleCfgTest, AddAfterEditShowsTheDefaults) {
   WriteRules(kRules);
-  TSetupFrm& setup = CreateForms().setupFrm;
+  TSetupFrm &setup = CreateForms().setupFrm;
   setup.RuleGrid->selectRow(1);
   ModalAnswerer answerer;
   AnswerRuleDialog(answerer, {}, false);
   setup.EditClick();
   AnswerRuleDialog(
       answerer,
-      [](TRuleCfg& dialog) {
+      [](TRuleCfg &dialog) {
         EXPECT_EQ(dialog.Edit5->text(), "CORVANEL");
         EXPECT_EQ(dialog.ComboBox2->currentIndex(), 0);
         EXPECT_EQ(dialog.ComboBox5->currentText(), "CLIENT");
@@ -133,8 +132,8 @@ TEST_F(RuleCfgTest, AddAfterEditShowsTheDefaults) {
         EXPECT_EQ(dialog.ComboBox1->currentText(), "1.00");
         EXPECT_EQ(dialog.ComboBox9->currentText(), "0");
         EXPECT_EQ(dialog.ComboBox4->currentText(), "0");
-        for (QComboBox* list : {dialog.ComboBox6, dialog.ComboBox3, dialog.ComboBox7,
-                                dialog.ComboBox8})
+        for (QComboBox *list :
+             {dialog.ComboBox6, dialog.ComboBox3, dialog.ComboBox7, dialog.ComboBox8})
           EXPECT_EQ(list->currentIndex(), 0);
       },
       false);
@@ -143,7 +142,7 @@ TEST_F(RuleCfgTest, AddAfterEditShowsTheDefaults) {
 }
 
 TEST_F(RuleCfgTest, ARuleNoLongerInTheListClosesTheDialog) {
-  TRuleCfg& dialog = CreateForms().ruleCfg;
+  TRuleCfg &dialog = CreateForms().ruleCfg;
   ModalAnswerer answerer;
   dialog.EditIndex = 3;
   EXPECT_EQ(dialog.exec(), QDialog::Rejected);

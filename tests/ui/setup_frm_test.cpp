@@ -13,7 +13,7 @@ const std::vector<std::string> kThreeRules{"CT|Laser A|1|FALSE|9|10|10|0|0|0|0",
                                            "MR|Laser B|0|TRUE|14|8|10|0|0|0|0",
                                            "US|JPEG|0|FALSE|9|10|10|0|0|0|0"};
 
-std::vector<std::string> Items(const QComboBox* list) {
+std::vector<std::string> Items(const QComboBox *list) {
   std::vector<std::string> items;
   for (int i = 0; i < list->count(); ++i)
     items.push_back(list->itemText(i).toStdString());
@@ -22,7 +22,7 @@ std::vector<std::string> Items(const QComboBox* list) {
 
 TEST_F(SetupFrmTest, LogLevelTwoSelectsTagLevelBeforeTheServerStarts) {
   WriteIni("LogLevel=2\r\n");
-  CorvanelForms& created = CreateForms(false);
+  CorvanelForms &created = CreateForms(false);
   EXPECT_EQ(created.setupFrm.LogLevelList->currentText(), "Tag Level Msg");
   EXPECT_EQ(LogLevel.load(), 2);
   EXPECT_EQ(Items(created.setupFrm.LogLevelList),
@@ -33,7 +33,7 @@ TEST_F(SetupFrmTest, ShowsTheLoadedSettings) {
   WriteIni("HeaderPos=2\r\nPresentationLUT=1\r\n",
            "[PACS]\r\nAET=ARCHIVE\r\nFormat=1\r\n"
            "[PAPER]\r\n14INX17IN=2\r\n8INX11IN=8\r\nDefWidth=250\r\nDefHeight=320\r\n");
-  TSetupFrm& setup = CreateForms(false).setupFrm;
+  TSetupFrm &setup = CreateForms(false).setupFrm;
   EXPECT_EQ(setup.InPort->text().toInt(), port);
   EXPECT_EQ(setup.HeaderPosList->currentText(), "RIGHT");
   EXPECT_EQ(setup.FooterPosList->currentText(), "CENTER");
@@ -46,30 +46,30 @@ TEST_F(SetupFrmTest, ShowsTheLoadedSettings) {
   EXPECT_EQ(setup.PaperLists[5]->currentText(), "A4");
   EXPECT_EQ(setup.DefWidthEdit->text(), "250");
   EXPECT_EQ(setup.DefHeightEdit->text(), "320");
-  EXPECT_EQ(Items(setup.PaperLists[0]), (std::vector<std::string>{"A4", "LETTER", "A3", "TABLOID",
-                                                                  "LEGAL", "A5", "A6", "A3+",
-                                                                  "DEFINED"}));
+  EXPECT_EQ(Items(setup.PaperLists[0]),
+            (std::vector<std::string>{"A4", "LETTER", "A3", "TABLOID", "LEGAL", "A5", "A6", "A3+",
+                                      "DEFINED"}));
 }
 
 TEST_F(SetupFrmTest, EnableHeadersTogglesItsSixControls) {
   WriteIni("EnableHeaders=1\r\n");
-  TSetupFrm& setup = CreateForms(false).setupFrm;
-  const std::vector<QWidget*> controls{setup.HeaderLabel, setup.HeaderEdit, setup.HeaderPosList,
-                                       setup.FooterLabel, setup.FooterEdit, setup.FooterPosList};
-  for (QWidget* control : controls)
+  TSetupFrm &setup = CreateForms(false).setupFrm;
+  const std::vector<QWidget *> controls{setup.HeaderLabel, setup.HeaderEdit, setup.HeaderPosList,
+                                        setup.FooterLabel, setup.FooterEdit, setup.FooterPosList};
+  for (QWidget *control : controls)
     EXPECT_TRUE(control->isEnabled()) << control->objectName().toStdString();
   setup.EnableHeadersBox->click();
-  for (QWidget* control : controls)
+  for (QWidget *control : controls)
     EXPECT_FALSE(control->isEnabled()) << control->objectName().toStdString();
   setup.EnableHeadersBox->click();
-  for (QWidget* control : controls)
+  for (QWidget *control : controls)
     EXPECT_TRUE(control->isEnabled()) << control->objectName().toStdString();
 }
 
 TEST_F(SetupFrmTest, NoDefaultRuleShowsTheFirstAndOKStoresIt) {
   WriteIni("AETIndex=-1\r\n");
   WriteRules(kThreeRules);
-  TSetupFrm& setup = CreateForms().setupFrm;
+  TSetupFrm &setup = CreateForms().setupFrm;
   EXPECT_EQ(Items(setup.DefaultAET), (std::vector<std::string>{"CT", "MR", "US"}));
   EXPECT_EQ(setup.DefaultAET->currentText(), "CT");
   ASSERT_EQ(setup.RuleGrid->rowCount(), 3);
@@ -97,7 +97,7 @@ TEST_F(SetupFrmTest, NoDefaultRuleShowsTheFirstAndOKStoresIt) {
 TEST_F(SetupFrmTest, DeletingTheSelectedDefaultRule) {
   WriteIni("AETIndex=1\r\n");
   WriteRules(kThreeRules);
-  TSetupFrm& setup = CreateForms().setupFrm;
+  TSetupFrm &setup = CreateForms().setupFrm;
   ASSERT_EQ(setup.DefaultAET->currentText(), "MR");
   setup.RuleGrid->selectRow(1);
 
@@ -122,9 +122,9 @@ TEST_F(SetupFrmTest, DeletingTheSelectedDefaultRule) {
 TEST_F(SetupFrmTest, CancelLeavesTheFileUnchangedAndKeepsTheTypedText) {
   WriteIni();
   const std::string before = ReadHomeFile("corvanel.ini");
-  TSetupFrm& setup = CreateForms().setupFrm;
+  TSetupFrm &setup = CreateForms().setupFrm;
   ModalAnswerer answerer;
-  answerer.onDialog = [&](QWidget* dialog) {
+  answerer.onDialog = [&](QWidget *dialog) {
     if (dialog == &setup) {
       setup.InPort->setText("2104");
       ClickLater(setup.CancelButton);

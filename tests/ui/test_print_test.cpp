@@ -17,7 +17,7 @@ Raster Pattern1000() {
   return raster;
 }
 
-uint8_t At(const Raster& raster, int x, int y) { return raster.Row(y)[x]; }
+uint8_t At(const Raster &raster, int x, int y) { return raster.Row(y)[x]; }
 
 TEST(TestPatternTest, CellsOfTheBuiltInPattern) {
   const Raster raster = Pattern1000();
@@ -101,12 +101,12 @@ TEST(TestPatternTest, ToneTables) {
   EXPECT_EQ(flattest[0], 63);
   EXPECT_EQ(flattest[255], static_cast<int>(63 + 255 * 133 / 256.0));
   const ToneTable bright = TestPrintToneTable(2.0, kTestContrastZero);
-  EXPECT_EQ(bright[64], static_cast<int>(static_cast<int>(std::sqrt(64 / 255.0) * 255 + 0.05) *
-                                         255 / 256.0));
+  EXPECT_EQ(bright[64],
+            static_cast<int>(static_cast<int>(std::sqrt(64 / 255.0) * 255 + 0.05) * 255 / 256.0));
 }
 
 TEST_F(TestPrintTest, PrintsThePatternThroughTheToneTable) {
-  TTestPrint& dialog = CreateForms().testPrint;
+  TTestPrint &dialog = CreateForms().testPrint;
   EXPECT_EQ(dialog.ComboPrinter->currentText(), "Laser A");
   EXPECT_EQ(dialog.Gamma->currentText(), "1.00");
   EXPECT_EQ(dialog.Contrast->currentText(), "0");
@@ -115,20 +115,20 @@ TEST_F(TestPrintTest, PrintsThePatternThroughTheToneTable) {
   dialog.show();
   dialog.BitBtn1->click();
   ASSERT_EQ(printed.size(), 1u);
-  const PrintedPage& page = printed[0];
+  const PrintedPage &page = printed[0];
   EXPECT_EQ(page.printer, "Laser B");
   EXPECT_EQ(page.document, "Corvanel Test Print");
   EXPECT_EQ(page.header, "");
   EXPECT_EQ(page.footer, Home() + "footer.bmp");
   ASSERT_EQ(page.image.width, 1000);
   ASSERT_EQ(page.image.height, 1000);
-  EXPECT_EQ(At(page.image, 0, 0), 254);           // white margin
+  EXPECT_EQ(At(page.image, 0, 0), 254);            // white margin
   EXPECT_EQ(At(page.image, 2, 2 * 166 + 80), 126); // pattern background 127
   EXPECT_FALSE(dialog.isVisible());
 }
 
 TEST_F(TestPrintTest, APrinterThatCannotBeSetUpKeepsTheDialogOpen) {
-  TTestPrint& dialog = CreateForms().testPrint;
+  TTestPrint &dialog = CreateForms().testPrint;
   dialog.show();
   pageStatus = std::nullopt;
   dialog.BitBtn1->click();
@@ -141,7 +141,7 @@ TEST_F(TestPrintTest, APrinterThatCannotBeSetUpKeepsTheDialogOpen) {
 }
 
 TEST_F(TestPrintTest, ResetRestoresGammaAndContrast) {
-  TTestPrint& dialog = CreateForms().testPrint;
+  TTestPrint &dialog = CreateForms().testPrint;
   dialog.Gamma->setCurrentIndex(3);
   dialog.Contrast->setCurrentIndex(0);
   dialog.BitBtn2->click();
@@ -150,7 +150,7 @@ TEST_F(TestPrintTest, ResetRestoresGammaAndContrast) {
 }
 
 // A 2 x 1 bitmap of 24 bits per pixel, bottom-up.
-void WriteColourBmp(const std::string& path) {
+void WriteColourBmp(const std::string &path) {
   const uint8_t pixels[8] = {255, 128, 0, 255, 255, 255, 0, 0}; // B,G,R B,G,R + padding
   std::string file = "BM";
   const auto put32 = [&](uint32_t v) {
@@ -175,16 +175,16 @@ void WriteColourBmp(const std::string& path) {
   put32(2835);
   put32(0);
   put32(0);
-  file.append(reinterpret_cast<const char*>(pixels), sizeof pixels);
+  file.append(reinterpret_cast<const char *>(pixels), sizeof pixels);
   testing_support::WriteFile(path, file);
 }
 
 TEST_F(TestPrintTest, ASmpteBitmapInColourPassesWholeThroughTheTable) {
   WriteColourBmp(Home() + "smpte.bmp");
-  TTestPrint& dialog = CreateForms().testPrint;
+  TTestPrint &dialog = CreateForms().testPrint;
   dialog.BitBtn1->click();
   ASSERT_EQ(printed.size(), 1u);
-  const Raster& image = printed[0].image;
+  const Raster &image = printed[0].image;
   ASSERT_EQ(image.width, 2);
   ASSERT_TRUE(image.color);
   // Every channel of every pixel: 255 -> 254, 128 -> 127, 0 -> 0.

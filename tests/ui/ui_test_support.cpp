@@ -27,14 +27,13 @@ public:
 private:
   int argc_ = 1;
   char name_[8] = "test_ui";
-  char* argv_[2] = {name_, nullptr};
+  char *argv_[2] = {name_, nullptr};
   std::unique_ptr<QApplication> app_;
 };
-[[maybe_unused]] auto* const environment =
-    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+[[maybe_unused]] auto *const environment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 } // namespace
 
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
+bool WaitUntil(const std::function<bool()> &done, int timeoutMs) {
   for (int waited = 0; waited <= timeoutMs; waited += 10) {
     if (done())
       return true;
@@ -52,34 +51,35 @@ ModalAnswerer::ModalAnswerer() {
 ModalAnswerer::~ModalAnswerer() { timer_.stop(); }
 
 // A dialog shown again is answered again: its hiding ends the showing.
-bool ModalAnswerer::eventFilter(QObject* watched, QEvent* event) {
+bool ModalAnswerer::eventFilter(QObject *watched, QEvent *event) {
   if (event->type() == QEvent::Hide) {
-    std::erase_if(answered_, [watched](const QPointer<QWidget>& w) { return !w || w == watched; });
+    std::erase_if(answered_, [watched](const QPointer<QWidget> &w) { return !w || w == watched; });
     watched->removeEventFilter(this);
   }
   return false;
 }
 
 void ModalAnswerer::Tick() {
-  QWidget* modal = QApplication::activeModalWidget();
+  QWidget *modal = QApplication::activeModalWidget();
   if (!modal || std::find(answered_.begin(), answered_.end(), modal) != answered_.end())
     return;
   answered_.emplace_back(modal);
   modal->installEventFilter(this);
-  if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+  if (auto *box = qobject_cast<QMessageBox *>(modal)) {
     messages.push_back(box->windowTitle().toStdString() + ": " + box->text().toStdString());
     const int reply = messageReply;
-    QMetaObject::invokeMethod(box, [box, reply] { box->done(reply); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        box, [box, reply] { box->done(reply); }, Qt::QueuedConnection);
   } else if (onDialog) {
     onDialog(modal);
   }
 }
 
-void ClickLater(QAbstractButton* button) {
+void ClickLater(QAbstractButton *button) {
   QMetaObject::invokeMethod(button, &QAbstractButton::click, Qt::QueuedConnection);
 }
 
-void SaveScreenshot(QWidget* widget, const std::string& name) {
+void SaveScreenshot(QWidget *widget, const std::string &name) {
   const std::string folder = std::string(CORVANEL_BINARY_DIR) + "/ui-screenshots";
   std::filesystem::create_directories(folder);
   const QString path = QString::fromStdString(folder + "/" + name + ".png");
@@ -99,31 +99,31 @@ void UiTest::TearDown() {
   LogLevel = 0;
 }
 
-void UiTest::WriteIni(const std::string& corvanelLines, const std::string& extraSections) {
+void UiTest::WriteIni(const std::string &corvanelLines, const std::string &extraSections) {
   testing_support::WriteFile(home_.path() / "corvanel.ini",
-                             "[CORVANEL]\r\nPort=" + std::to_string(port) + "\r\n" +
-                                 corvanelLines + extraSections);
+                             "[CORVANEL]\r\nPort=" + std::to_string(port) + "\r\n" + corvanelLines +
+                                 extraSections);
 }
 
-void UiTest::WriteRules(const std::vector<std::string>& lines) {
+void UiTest::WriteRules(const std::vector<std::string> &lines) {
   std::string text;
-  for (const std::string& line : lines)
+  for (const std::string &line : lines)
     text += line + "\r\n";
   testing_support::WriteFile(home_.path() / "printers.txt", text);
 }
 
-std::string UiTest::ReadHomeFile(const std::string& name) const {
+std::string UiTest::ReadHomeFile(const std::string &name) const {
   return testing_support::ReadFile(home_.path() / name);
 }
 
-CorvanelForms& UiTest::CreateForms(bool start) {
+CorvanelForms &UiTest::CreateForms(bool start) {
   if (!std::filesystem::exists(home_.path() / "corvanel.ini"))
     WriteIni();
   FormServices services;
   services.printers = [this] { return printers; };
-  services.testPagePrinter = [this](const std::string& printer, const Raster& image,
-                                    const std::string& document, const std::string& header,
-                                    const std::string& footer) {
+  services.testPagePrinter = [this](const std::string &printer, const Raster &image,
+                                    const std::string &document, const std::string &header,
+                                    const std::string &footer) {
     printed.push_back({printer, image, document, header, footer});
     return pageStatus;
   };

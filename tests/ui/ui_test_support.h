@@ -18,7 +18,7 @@
 namespace ui_test {
 
 // Waits, running the event loop, until done() holds; false after timeoutMs.
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000);
+bool WaitUntil(const std::function<bool()> &done, int timeoutMs = 5000);
 
 // Answers every modal widget that shows up while it lives, once per showing.
 // Message boxes are recorded as "title: text" and closed with messageReply;
@@ -30,10 +30,10 @@ public:
   ~ModalAnswerer() override;
   std::vector<std::string> messages;
   QMessageBox::StandardButton messageReply = QMessageBox::Ok;
-  std::function<void(QWidget*)> onDialog;
+  std::function<void(QWidget *)> onDialog;
 
 protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
+  bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
   void Tick();
@@ -42,10 +42,10 @@ private:
 };
 
 // Presses a button once control is back in an event loop.
-void ClickLater(QAbstractButton* button);
+void ClickLater(QAbstractButton *button);
 
 // Saves widget as a PNG under <build>/ui-screenshots/<name>.png.
-void SaveScreenshot(QWidget* widget, const std::string& name);
+void SaveScreenshot(QWidget *widget, const std::string &name);
 
 // A program folder with corvanel.ini and printers.txt of the test's own, the
 // print counter in it too, and the four forms with printers "Laser A" and
@@ -56,13 +56,13 @@ protected:
   void TearDown() override;
 
   // corvanel.ini: [CORVANEL] with Port on a free port plus extra lines, then extraSections.
-  void WriteIni(const std::string& corvanelLines = "", const std::string& extraSections = "");
-  void WriteRules(const std::vector<std::string>& lines);
+  void WriteIni(const std::string &corvanelLines = "", const std::string &extraSections = "");
+  void WriteRules(const std::vector<std::string> &lines);
   std::string Home() const { return home_.folder(); }
-  std::string ReadHomeFile(const std::string& name) const;
+  std::string ReadHomeFile(const std::string &name) const;
 
   // Creates the forms; with start, runs the event loop until StartServer has run.
-  CorvanelForms& CreateForms(bool start = true);
+  CorvanelForms &CreateForms(bool start = true);
 
   struct PrintedPage {
     std::string printer;
