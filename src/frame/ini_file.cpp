@@ -77,7 +77,7 @@ std::string OneLine(std::string_view value) {
 
 bool IniFile::Load(const std::string &path) {
   lines_.clear();
-  lineEnd_ = "\n";
+  crlf_ = false;
   std::ifstream in(path, std::ios::binary);
   if (!in)
     return false;
@@ -99,7 +99,7 @@ bool IniFile::Load(const std::string &path) {
     if (!line.empty() && line.back() == '\r') {
       line.pop_back();
       if (lines_.empty())
-        lineEnd_ = "\r\n";
+        crlf_ = true;
     }
     lines_.push_back(std::move(line));
     start = end + 1;
@@ -109,8 +109,10 @@ bool IniFile::Load(const std::string &path) {
 
 std::string IniFile::Text() const {
   std::string text;
-  for (const std::string &line : lines_)
-    text += line + lineEnd_;
+  for (const std::string &line : lines_) {
+    text += line;
+    text += crlf_ ? "\r\n" : "\n";
+  }
   return text;
 }
 
@@ -191,7 +193,9 @@ bool IniFile::ReadBool(std::string_view section, std::string_view key, bool defa
 }
 
 void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
-  const std::string line = std::string(key) + "=" + OneLine(value);
+  std::string line(key);
+  line += '=';
+  line += OneLine(value);
   if (const auto index = FindKey(section, key)) {
     lines_[*index] = line;
     return;
@@ -217,7 +221,10 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
   }
   if (!lines_.empty() && !Trim(lines_.back()).empty())
     lines_.emplace_back();
-  lines_.push_back("[" + std::string(section) + "]");
+  std::string header = "[";
+  header += section;
+  header += ']';
+  lines_.push_back(std::move(header));
   lines_.push_back(line);
 }
 

@@ -46,6 +46,6 @@ public:
 private:
   std::optional<size_t> FindKey(std::string_view section, std::string_view key) const;
   std::vector<std::string> lines_; // without their line ends
-  // The line end of the file (CR LF when its first line has one), used for every line.
-  std::string lineEnd_ = "\n";
+  // Every line ends in CR LF when the file's first line did, else in LF.
+  bool crlf_ = false;
 };
