@@ -144,8 +144,7 @@ private:
     if (!media.empty() && !requested)
       WriteLog("WARNING, " + name_ + " does not offer the paper " + media +
                ", the queue's default is used");
-    if (!cupsGetDestMediaDefault(CUPS_HTTP_DEFAULT, dest_, info_, CUPS_MEDIA_FLAGS_DEFAULT,
-                                 &media_)) {
+    if (!DefaultMedia()) {
       WriteLog("ERROR, DocumentProperties_2 Failed, no default media on " + name_ + ": " +
                LastCupsError());
       return false;
@@ -166,6 +165,15 @@ private:
     if (requested) AddOption(CUPS_MEDIA, media);
     LogInfo("INFO, After PaperSize: " + MediaLogName(media_.media, settings.paperCode, requested));
     return MeasurePage();
+  }
+
+  // The queue's media-default (cupsGetDestMediaDefault prefers the locale's paper).
+  bool DefaultMedia() {
+    const std::string media = DefaultOf(CUPS_MEDIA);
+    return cupsGetDestMediaByName(CUPS_HTTP_DEFAULT, dest_, info_, media.c_str(),
+                                  CUPS_MEDIA_FLAGS_DEFAULT, &media_) ||
+           cupsGetDestMediaDefault(CUPS_HTTP_DEFAULT, dest_, info_, CUPS_MEDIA_FLAGS_DEFAULT,
+                                   &media_);
   }
 
   bool SetColor(int colorCode) {
