@@ -3,11 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-namespace {
-using Floats4 = float __attribute__((vector_size(16)));
-using Bytes4 = uint8_t __attribute__((vector_size(4)));
-} // namespace
-
 FitSampler::FitSampler(const uint8_t* src, int cols, int rows, int w, int h, bool colour,
                        uint8_t fill)
     : src_(src), cols_(cols), rows_(rows), w_(w), h_(h), bpp_(colour ? 3 : 1), fill_(fill) {
@@ -32,7 +27,7 @@ FitSampler::FitSampler(const uint8_t* src, int cols, int rows, int w, int h, boo
     fx_.push_back(x - static_cast<int>(x));
   }
   if (first_ < 0) first_ = 0;
-  blended_.resize(static_cast<size_t>(cols) * bpp_);
+  for (auto& row : across_) row.resize(x0_.size() * bpp_);
 }
 
 const uint8_t* FitSampler::Identity() {
@@ -44,50 +39,64 @@ const uint8_t* FitSampler::Identity() {
   return table;
 }
 
-void FitSampler::Row(int i, uint8_t* out, const uint8_t* lut, bool swapRB) {
-  if (w_ == 0) return;
-  std::memset(out, lut[fill_], static_cast<size_t>(w_) * bpp_);
-  if (i < ty_ || i >= h_ - ty_ - 1 || x0_.empty()) return;
-  const float y = (i - ty_) / scale_;
-  if (!(y > 0 && y < rows_ - 1)) return;
-  const int y0 = static_cast<int>(y);
-  const float fy = y - y0;
+const float* FitSampler::Across(int y, bool swapRB) {
+  if (swapRB != acrossSwapped_) acrossRow_[0] = acrossRow_[1] = -1;
+  acrossSwapped_ = swapRB;
+  for (int k = 0; k < 2; ++k)
+    if (acrossRow_[k] == y) {
+      older_ = 1 - k;
+      return across_[k].data();
+    }
+  const int slot = older_;
+  older_ = 1 - slot;
+  acrossRow_[slot] = y;
 
-  // Down: the source row pair blended at fy. (The restrict-qualified locals
-  // tell the compiler that the byte rows alias none of the tables.)
-  const size_t samples = static_cast<size_t>(cols_) * bpp_;
-  const uint8_t* __restrict top = src_ + y0 * samples;
-  const uint8_t* __restrict bottom = top + samples;
-  float* __restrict blended = blended_.data();
-  size_t k = 0;
-  for (; k + 4 <= samples; k += 4) { // four samples at a time in vector registers
-    Bytes4 t, b;
-    std::memcpy(&t, top + k, 4);
-    std::memcpy(&b, bottom + k, 4);
-    const Floats4 ft = __builtin_convertvector(t, Floats4);
-    const Floats4 v = ft + (__builtin_convertvector(b, Floats4) - ft) * fy;
-    std::memcpy(blended + k, &v, sizeof v);
-  }
-  for (; k < samples; ++k) blended[k] = top[k] + (bottom[k] - top[k]) * fy;
-
-  // Across: each image column between its two blended samples.
-  const size_t n = x0_.size();
+  const uint8_t* __restrict row = src_ + static_cast<size_t>(y) * cols_ * bpp_;
   const int* __restrict x0 = x0_.data();
   const float* __restrict fx = fx_.data();
-  uint8_t* __restrict dst = out + static_cast<size_t>(first_) * bpp_;
+  float* __restrict out = across_[slot].data();
+  const size_t n = x0_.size();
   if (bpp_ == 1) {
     for (size_t k = 0; k < n; ++k) {
-      const float* p = blended + x0[k];
-      dst[k] = lut[static_cast<int>(p[0] + (p[1] - p[0]) * fx[k])];
+      const uint8_t* p = row + x0[k];
+      out[k] = p[0] + (p[1] - p[0]) * fx[k];
     }
-    return;
+    return out;
   }
   const int r = swapRB ? 2 : 0, b = swapRB ? 0 : 2;
-  for (size_t k = 0; k < n; ++k, dst += 3) {
-    const float* p = blended + x0[k];
+  for (size_t k = 0; k < n; ++k, out += 3) {
+    const uint8_t* p = row + x0[k];
     const float f = fx[k];
-    dst[r] = lut[static_cast<int>(p[0] + (p[3] - p[0]) * f)];
-    dst[1] = lut[static_cast<int>(p[1] + (p[4] - p[1]) * f)];
-    dst[b] = lut[static_cast<int>(p[2] + (p[5] - p[2]) * f)];
+    out[r] = p[0] + (p[3] - p[0]) * f;
+    out[1] = p[1] + (p[4] - p[1]) * f;
+    out[b] = p[2] + (p[5] - p[2]) * f;
   }
+  return across_[slot].data();
+}
+
+void FitSampler::Row(int i, uint8_t* out, const uint8_t* lut, bool swapRB) {
+  if (w_ == 0) return;
+  const uint8_t fill = lut[fill_];
+  const size_t rowSamples = static_cast<size_t>(w_) * bpp_;
+  const size_t begin = static_cast<size_t>(first_) * bpp_, count = x0_.size() * bpp_;
+  const float y = (i - ty_) / scale_;
+  if (i < ty_ || i >= h_ - ty_ - 1 || count == 0 || !(y > 0 && y < rows_ - 1)) {
+    std::memset(out, fill, rowSamples);
+    return;
+  }
+  std::memset(out, fill, begin);
+  std::memset(out + begin + count, fill, rowSamples - begin - count);
+
+  // Down: between the across-sampled rows y0 and y0 + 1, in a loop of plain
+  // float maths the compiler vectorises; the table lookup follows on bytes.
+  const int y0 = static_cast<int>(y);
+  const float fy = y - y0;
+  const float* __restrict top = Across(y0, swapRB);
+  const float* __restrict bottom = Across(y0 + 1, swapRB);
+  uint8_t* __restrict dst = out + begin;
+  for (size_t k = 0; k < count; ++k)
+    dst[k] = static_cast<uint8_t>(static_cast<int>(top[k] + (bottom[k] - top[k]) * fy));
+  if (lut == Identity()) return;
+  const uint8_t* __restrict table = lut;
+  for (size_t k = 0; k < count; ++k) dst[k] = table[dst[k]];
 }

@@ -1,8 +1,9 @@
 #pragma once
 // The resampling behind FitResample, one buffer row at a time, so that film
 // composition can put each row through the tone table while it is in the
-// cache. Bilinear interpolation runs in two passes: down, between the two
-// source rows around the buffer row, then across that blended row.
+// cache. Bilinear interpolation runs in two passes: across, once per source
+// row (the two latest rows are kept, as consecutive buffer rows share them),
+// then down between the two across-sampled rows around the buffer row.
 #include <cstdint>
 #include <vector>
 
@@ -20,6 +21,9 @@ public:
   static const uint8_t* Identity();
 
 private:
+  // The across-sampled samples of source row y, in output channel order.
+  const float* Across(int y, bool swapRB);
+
   const uint8_t* src_;
   int cols_, rows_, w_, h_, bpp_;
   uint8_t fill_;
@@ -28,5 +32,8 @@ private:
   int first_ = 0;         // buffer columns [first_, first_ + x0_.size()) hold image samples
   std::vector<int> x0_;   // per image column: offset of its left source sample
   std::vector<float> fx_; // per image column: horizontal fraction
-  std::vector<float> blended_;
+  std::vector<float> across_[2]; // the two latest across-sampled source rows
+  int acrossRow_[2] = {-1, -1};  // their source rows
+  bool acrossSwapped_ = false;   // their channel order
+  int older_ = 0;                // which of the two to replace next
 };
