@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "render/byte_lookup.h"
+
 FitSampler::FitSampler(const uint8_t* src, int cols, int rows, int w, int h, bool colour,
                        uint8_t fill)
     : src_(src), cols_(cols), rows_(rows), w_(w), h_(h), bpp_(colour ? 3 : 1), fill_(fill) {
@@ -88,7 +90,7 @@ void FitSampler::Row(int i, uint8_t* out, const uint8_t* lut, bool swapRB) {
   std::memset(out + begin + count, fill, rowSamples - begin - count);
 
   // Down: between the across-sampled rows y0 and y0 + 1, in a loop of plain
-  // float maths the compiler vectorises; the table lookup follows on bytes.
+  // float maths the compiler vectorises; the table lookup follows on the bytes.
   const int y0 = static_cast<int>(y);
   const float fy = y - y0;
   const float* __restrict top = Across(y0, swapRB);
@@ -96,7 +98,5 @@ void FitSampler::Row(int i, uint8_t* out, const uint8_t* lut, bool swapRB) {
   uint8_t* __restrict dst = out + begin;
   for (size_t k = 0; k < count; ++k)
     dst[k] = static_cast<uint8_t>(static_cast<int>(top[k] + (bottom[k] - top[k]) * fy));
-  if (lut == Identity()) return;
-  const uint8_t* __restrict table = lut;
-  for (size_t k = 0; k < count; ++k) dst[k] = table[dst[k]];
+  if (lut != Identity()) LookUpBytes(dst, count, lut);
 }
