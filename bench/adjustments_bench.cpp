@@ -35,12 +35,13 @@ Raster PageOf(int size, bool colour) {
   return raster;
 }
 
-void BuildTone(benchmark::State& state) {
-  for (auto _ : state) benchmark::DoNotOptimize(BuildToneTable(0.8f, 3));
+void BuildTone(benchmark::State &state) {
+  for (auto _ : state)
+    benchmark::DoNotOptimize(BuildToneTable(0.8f, 3));
 }
 
 // Argument: 1 colour.
-void Fit(benchmark::State& state) {
+void Fit(benchmark::State &state) {
   const bool colour = state.range(0) == 1;
   const std::vector<uint8_t> src = Texture(kCell, kCell, colour ? 3 : 1);
   std::vector<uint8_t> buf(size_t(kFit) * kFit * (colour ? 3 : 1));
@@ -50,7 +51,7 @@ void Fit(benchmark::State& state) {
   }
 }
 
-void ToneCell(benchmark::State& state) {
+void ToneCell(benchmark::State &state) {
   const bool colour = state.range(0) == 1;
   const std::vector<uint8_t> buf = Texture(kFit, kFit, colour ? 3 : 1);
   Raster raster = PageOf(kFit, colour);
@@ -62,7 +63,7 @@ void ToneCell(benchmark::State& state) {
 }
 
 // Reference for the cell stages: copying the cell's bytes.
-void CopyCell(benchmark::State& state) {
+void CopyCell(benchmark::State &state) {
   const bool colour = state.range(0) == 1;
   const std::vector<uint8_t> buf = Texture(kFit, kFit, colour ? 3 : 1);
   std::vector<uint8_t> out(buf.size());
@@ -72,7 +73,7 @@ void CopyCell(benchmark::State& state) {
   }
 }
 
-void Saturation(benchmark::State& state) {
+void Saturation(benchmark::State &state) {
   Raster raster = PageOf(kPage, true);
   for (auto _ : state) {
     AdjustSaturation(raster, 2);
@@ -81,7 +82,7 @@ void Saturation(benchmark::State& state) {
 }
 
 // Argument: 0 sharpen, 1 smooth; second: 1 colour.
-void Filter(benchmark::State& state) {
+void Filter(benchmark::State &state) {
   Raster raster = PageOf(kPage, state.range(1) == 1);
   for (auto _ : state) {
     state.range(0) == 0 ? Sharpen(raster) : Smooth(raster);
@@ -90,7 +91,7 @@ void Filter(benchmark::State& state) {
 }
 
 // Reference for the page stages: copying the page's bytes.
-void CopyPage(benchmark::State& state) {
+void CopyPage(benchmark::State &state) {
   const Raster raster = PageOf(kPage, state.range(0) == 1);
   std::vector<uint8_t> out(raster.pixels.size());
   for (auto _ : state) {
@@ -107,7 +108,7 @@ struct EncodedFilm {
   std::vector<uint8_t> jpeg;
 };
 
-void PdfAroundJpeg(benchmark::State& state) {
+void PdfAroundJpeg(benchmark::State &state) {
   static const EncodedFilm film;
   for (auto _ : state) {
     std::string pdf;
@@ -117,7 +118,7 @@ void PdfAroundJpeg(benchmark::State& state) {
   state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(film.jpeg.size()));
 }
 
-void CopyJpeg(benchmark::State& state) {
+void CopyJpeg(benchmark::State &state) {
   static const EncodedFilm film;
   for (auto _ : state) {
     std::string copy(film.jpeg.begin(), film.jpeg.end());
@@ -133,7 +134,10 @@ BENCHMARK(Fit)->ArgName("colour")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond)
 BENCHMARK(ToneCell)->ArgName("colour")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(CopyCell)->ArgName("colour")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(Saturation)->Unit(benchmark::kMillisecond);
-BENCHMARK(Filter)->ArgNames({"smooth", "colour"})->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMillisecond);
+BENCHMARK(Filter)
+    ->ArgNames({"smooth", "colour"})
+    ->ArgsProduct({{0, 1}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(CopyPage)->ArgName("colour")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(PdfAroundJpeg)->Unit(benchmark::kMicrosecond);
 BENCHMARK(CopyJpeg)->Unit(benchmark::kMicrosecond);

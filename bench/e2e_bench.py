@@ -122,12 +122,15 @@ def print_jobs(scu, port, called, k, total):
                                           "--repeat", str(max(1, total // k))])
 
 
-def google_bench(program, name):
-    out = subprocess.run([program, f"--benchmark_filter=^{name}$", "--benchmark_format=json"],
-                         capture_output=True, text=True, timeout=300)
+def google_bench(program, name, folder):
+    result = os.path.join(folder, "google_bench.json")
+    out = subprocess.run([program, f"--benchmark_filter=^{name}$", f"--benchmark_out={result}",
+                          "--benchmark_out_format=json"], capture_output=True, text=True,
+                         timeout=300)
     if out.returncode != 0:
         sys.exit(f"{program} failed:\n{out.stderr}")
-    run = json.loads(out.stdout)["benchmarks"][0]
+    with open(result) as f:
+        run = json.load(f)["benchmarks"][0]
     scale = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}[run["time_unit"]]
     return run["real_time"] * scale
 
@@ -218,8 +221,8 @@ def main():
         for name, (echoes, assoc1, assoc20) in echo.items():
             print(f"{name:<10} {echoes:>10.0f} {assoc1:>12.0f} {assoc20:>13.0f}")
 
-        loopback_ms = google_bench(os.path.join(build, "bench", "net_bench"), "BM_RawLoopback32MB")
-        encode_ms = google_bench(os.path.join(build, "bench", "render_bench"), "EncodeFilm/CT_4x5")
+        loopback_ms = google_bench(os.path.join(build, "bench", "net_bench"), "BM_RawLoopback32MB", root)
+        encode_ms = google_bench(os.path.join(build, "bench", "render_bench"), "EncodeFilm/CT_4x5", root)
         floor_ms = loopback_ms * PIXEL_BYTES / (32 << 20) + encode_ms
 
         print("\nRatios (targets in brackets)")

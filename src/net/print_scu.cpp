@@ -26,8 +26,8 @@ void BuildNRequest(uint16_t commandField, uint16_t messageID, const std::string 
   command.Add(new DcmTag(0x0000, create ? 0x0002 : 0x0003, std::string_view(classUID), "UI"));
   command.Add(new DcmTag(0x0000, 0x0100, commandField, "US"));
   command.Add(new DcmTag(0x0000, 0x0110, messageID, "US"));
-  command.Add(new DcmTag(0x0000, 0x0800, withDataSet ? dimse::kDataSetPresent : dimse::kNoDataSet,
-                         "US"));
+  command.Add(
+      new DcmTag(0x0000, 0x0800, withDataSet ? dimse::kDataSetPresent : dimse::kNoDataSet, "US"));
   if (!instanceUID.empty())
     command.Add(new DcmTag(0x0000, create ? 0x1000 : 0x1001, std::string_view(instanceUID), "UI"));
   if (action)
@@ -44,8 +44,7 @@ bool SendNRequest(PDU_Service &pdu, uint16_t commandField, uint16_t messageID,
   response.DataSet.Clear();
   const bool withDataSet = dataSet != nullptr && !dataSet->Tags.empty();
   DcmObj command;
-  BuildNRequest(commandField, messageID, classUID, instanceUID, withDataSet, actionTypeID,
-                command);
+  BuildNRequest(commandField, messageID, classUID, instanceUID, withDataSet, actionTypeID, command);
   if (!pdu.Write(command, 1) || (withDataSet && !pdu.Write(*dataSet, 0))) {
     WriteLog("ERROR, SendNRequest, request not sent");
     return false;

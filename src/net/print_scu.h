@@ -10,9 +10,9 @@
 class PDU_Service;
 
 struct NResponse {
-  int Status = -1;          // (0000,0900); -1 when no valid response was read
-  std::string InstanceUID;  // (0000,1000) Affected SOP Instance UID
-  DcmObj DataSet;           // empty when none came back
+  int Status = -1;         // (0000,0900); -1 when no valid response was read
+  std::string InstanceUID; // (0000,1000) Affected SOP Instance UID
+  DcmObj DataSet;          // empty when none came back
 };
 
 // Builds and sends one request: N-CREATE (command field 0x0140) names the

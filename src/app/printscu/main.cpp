@@ -237,8 +237,8 @@ int main(int argc, char **argv) {
   const size_t jobs = latencies.size();
   std::printf("jobs=%zu failed=%d parallel=%d wall_s=%.3f jobs_per_s=%.2f p50_ms=%.3f "
               "p95_ms=%.3f",
-              jobs, failed, options.parallel, seconds, jobs / seconds,
-              Percentile(latencies, 0.50), Percentile(latencies, 0.95));
+              jobs, failed, options.parallel, seconds, jobs / seconds, Percentile(latencies, 0.50),
+              Percentile(latencies, 0.95));
   if (job.echoes > 0)
     std::printf(" echoes_per_s=%.1f", steps / seconds);
   std::printf("\n");

@@ -94,8 +94,8 @@ public:
   bool Request(const std::string &name, uint16_t commandField, const std::string &classUID,
                const std::string &instanceUID, DcmObj *dataSet, NResponse &response) {
     const auto start = Clock::now();
-    const bool answered = SendNRequest(*pdu_, commandField, nextMessageID_++, classUID,
-                                       instanceUID, dataSet, response);
+    const bool answered = SendNRequest(*pdu_, commandField, nextMessageID_++, classUID, instanceUID,
+                                       dataSet, response);
     result_.steps.push_back({name, answered ? response.Status : -1, MillisecondsSince(start)});
     if (!answered) {
       result_.error = name + ": no response";
@@ -127,8 +127,8 @@ private:
 };
 
 bool RunPrintRequests(const JobSettings &settings, Job &job) {
-  const bool colour = settings.images.empty() ? settings.pattern.Colour()
-                                              : settings.images.front().Colour();
+  const bool colour =
+      settings.images.empty() ? settings.pattern.Colour() : settings.images.front().Colour();
   NResponse response;
   DcmObj session;
   AddText(session, 0x2000, 0x0010, settings.copies);
@@ -207,10 +207,11 @@ std::string StatusText(int status) {
 JobResult RunJob(const JobSettings &settings) {
   JobResult result;
   Job job(result);
-  const bool colour = settings.images.empty() ? settings.pattern.Colour()
-                                              : settings.images.front().Colour();
-  const std::string abstractSyntax =
-      settings.echoes > 0 ? kVerification : colour ? kColourMeta : kGreyMeta;
+  const bool colour =
+      settings.images.empty() ? settings.pattern.Colour() : settings.images.front().Colour();
+  const std::string abstractSyntax = settings.echoes > 0 ? kVerification
+                                     : colour            ? kColourMeta
+                                                         : kGreyMeta;
   const auto start = Clock::now();
   if (!OpenAssociation(*job.pdu_, settings.callingAE, settings.calledAE, settings.host,
                        settings.port, abstractSyntax, "", "", settings.timeoutSeconds)) {

@@ -41,8 +41,8 @@ std::string StatusText(int status); // "0x0000" or "none"
 
 // One request of a job as it went.
 struct StepResult {
-  std::string name;  // "N-CREATE Basic Film Session", ...
-  int status = -1;   // -1: no response
+  std::string name; // "N-CREATE Basic Film Session", ...
+  int status = -1;  // -1: no response
   double milliseconds = 0;
 };
 

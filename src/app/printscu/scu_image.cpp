@@ -108,9 +108,8 @@ ScuImage MakeTestPattern(bool colour, int bits, int columns, int rows) {
   image.Rows = rows;
   const size_t count = size_t(columns) * rows;
   if (colour) {
-    static const uint8_t kBars[8][3] = {{255, 255, 255}, {255, 255, 0}, {0, 255, 255},
-                                        {0, 255, 0},     {255, 0, 255}, {255, 0, 0},
-                                        {0, 0, 255},     {0, 0, 0}};
+    static const uint8_t kBars[8][3] = {{255, 255, 255}, {255, 255, 0}, {0, 255, 255}, {0, 255, 0},
+                                        {255, 0, 255},   {255, 0, 0},   {0, 0, 255},   {0, 0, 0}};
     image.Samples = 3;
     image.Photometric = "RGB";
     image.Pixels.resize(count * 3);
@@ -209,8 +208,8 @@ bool LoadDicomImage(const std::string &path, ScuImage &image, std::string &error
   const bool grey = samples == 1 && (photometric == "MONOCHROME1" || photometric == "MONOCHROME2");
   if (!grey || (bitsAllocated != 8 && bitsAllocated != 16) || bitsStored < 1 ||
       bitsStored > bitsAllocated) {
-    error = "photometric interpretation " + photometric + " with " +
-            std::to_string(bitsAllocated) + " bits allocated is not printable";
+    error = "photometric interpretation " + photometric + " with " + std::to_string(bitsAllocated) +
+            " bits allocated is not printable";
     return false;
   }
   if (pixelData->Length < count * (bitsAllocated / 8)) {
@@ -235,7 +234,8 @@ bool LoadDicomImage(const std::string &path, ScuImage &image, std::string &error
 void BuildImageBoxDataSet(const ScuImage &image, uint16_t position, DcmObj &dataSet) {
   dataSet.Add(new DcmTag(0x2020, 0x0010, position, "US"));
   dataSet.Add(new DcmTag(0x2020, 0x0020, std::string_view("NORMAL"), "CS"));
-  dataSet.Add(new DcmTag(0x2020, image.Colour() ? 0x0111 : 0x0110, kUndefinedLength, nullptr, "SQ"));
+  dataSet.Add(
+      new DcmTag(0x2020, image.Colour() ? 0x0111 : 0x0110, kUndefinedLength, nullptr, "SQ"));
   dataSet.Add(Delimiter(0xE000, kUndefinedLength));
   dataSet.Add(new DcmTag(0x0028, 0x0002, static_cast<unsigned short>(image.Samples), "US"));
   dataSet.Add(new DcmTag(0x0028, 0x0004, std::string_view(image.Photometric), "CS"));
