@@ -19,7 +19,6 @@ const std::string kImplicit = "1.2.840.10008.1.2";
 const std::string kExplicit = "1.2.840.10008.1.2.1";
 const std::string kVerification = "1.2.840.10008.1.1";
 const std::string kPresentationLUT = "1.2.840.10008.5.1.1.23";
-const std::string kFilmSession = "1.2.840.10008.5.1.1.1";
 
 const PresentationContextAccept* AcceptFor(const PDU_Service& pdu, uint8_t id) {
   for (const auto& accept : pdu.assocAC.PresContextAccepts)
@@ -204,45 +203,6 @@ TEST(Association, NGetOnThePrinterReturnsFixedValuesWhateverWasAsked) {
   for (const std::string& output : outputs)
     EXPECT_NE(output.find(expected), std::string::npos) << output;
   EXPECT_EQ(server.CountInLog("INFO, Successful N-GET"), 3);
-}
-
-TEST(Association, PrintRequestsAreAnsweredWithProcessingFailureForNow) {
-  ServerUnderTest server;
-  ASSERT_TRUE(server.WaitListening()) << server.Log();
-  PDU_Service pdu;
-  ASSERT_TRUE(Associate(pdu, server.port, {{"1.2.840.10008.5.1.1.9", {kImplicit}}}));
-  struct Request {
-    uint16_t field;
-    bool dataSet;
-  };
-  for (const Request r : {Request{dimse::N_CREATE_RQ, true}, Request{dimse::N_SET_RQ, true},
-                          Request{dimse::N_ACTION_RQ, false}, Request{dimse::N_DELETE_RQ, false}}) {
-    SCOPED_TRACE(r.field);
-    CommandFields fields;
-    fields.CommandField = r.field;
-    fields.MessageID = 7;
-    fields.DataSetType = r.dataSet ? dimse::kDataSetPresent : dimse::kNoDataSet;
-    DcmObj command;
-    BuildCommandSet(fields, command);
-    // Requested SOP class and instance for all but N-CREATE.
-    command.AddString(0x0000, r.field == dimse::N_CREATE_RQ ? 0x0002 : 0x0003, kFilmSession);
-    command.AddString(0x0000, r.field == dimse::N_CREATE_RQ ? 0x1000 : 0x1001, "1.2.3.4");
-    ASSERT_TRUE(pdu.Write(command, 1));
-    if (r.dataSet) {
-      DcmObj data;
-      data.AddString(0x2000, 0x0010, "1");
-      ASSERT_TRUE(pdu.Write(data, 0));
-    }
-    DcmObj response;
-    ASSERT_TRUE(pdu.Read(response));
-    EXPECT_EQ(response.GetUShort(0x0000, 0x0100), r.field | 0x8000);
-    EXPECT_EQ(response.GetUShort(0x0000, 0x0900), 0x0110);
-    EXPECT_EQ(response.GetUShort(0x0000, 0x0120), 7);
-    EXPECT_EQ(response.GetString(0x0000, 0x0002), kFilmSession);
-  }
-  EXPECT_TRUE(Echo(pdu));
-  pdu.Release();
-  EXPECT_EQ(server.CountInLog(" not served: " + kFilmSession), 4) << server.Log();
 }
 
 TEST(Association, PeerThatBreaksOffInTheMiddleOfAMessage) {

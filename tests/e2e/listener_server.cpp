@@ -25,7 +25,10 @@ ServerUnderTest::ServerUnderTest(ServerSettings settings)
 ServerUnderTest::~ServerUnderTest() { Stop(); }
 
 bool ServerUnderTest::WaitListening() {
-  return WaitForLog("INFO, Initialize port: " + std::to_string(port)) && WaitForPort(port);
+  // The probe of WaitForPort sends no request: wait for its line too, so that
+  // a test sees only the lines of its own associations after this.
+  return WaitForLog("INFO, Initialize port: " + std::to_string(port)) && WaitForPort(port) &&
+         WaitForLog("ERROR: Association Failed! ");
 }
 
 std::string ServerUnderTest::Log() const { return process_->Stderr(); }
