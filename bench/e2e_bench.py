@@ -124,7 +124,7 @@ def print_jobs(scu, port, called, k, total):
 
 def google_bench(program, name, folder):
     result = os.path.join(folder, "google_bench.json")
-    out = subprocess.run([program, f"--benchmark_filter=^{name}$", f"--benchmark_out={result}",
+    out = subprocess.run([program, f"--benchmark_filter=^{name}", f"--benchmark_out={result}",
                           "--benchmark_out_format=json"], capture_output=True, text=True,
                          timeout=300)
     if out.returncode != 0:
@@ -145,8 +145,10 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--build", default="build-bench", help="build folder (make bench)")
     parser.add_argument("--jobs", type=int, default=20, help="print jobs per measurement")
-    parser.add_argument("--echoes", type=int, default=5000, help="C-ECHO requests in one association")
-    parser.add_argument("--associations", type=int, default=500, help="associations per measurement")
+    parser.add_argument("--echoes", type=int, default=5000,
+                        help="C-ECHO requests in one association")
+    parser.add_argument("--associations", type=int, default=500,
+                        help="associations per measurement")
     options = parser.parse_args()
     build = os.path.abspath(options.build)
     scu = os.path.join(build, "corvanel-printscu")
@@ -204,7 +206,8 @@ def main():
         for k, figures in rows:
             for name, f in figures.items():
                 label = name if name != "dcmprscp" else "dcmprscp (TCP_NODELAY=1)"
-                print(f"{k:>3} {label:<26} {f['jobs_per_s']:>8.2f} {f['p50']:>9.1f} {f['p95']:>9.1f}")
+                print(f"{k:>3} {label:<26} {f['jobs_per_s']:>8.2f} {f['p50']:>9.1f} "
+                      f"{f['p95']:>9.1f}")
         print(f"{1:>3} {'dcmprscp (as installed)':<26} {default['jobs_per_s']:>8.2f} "
               f"{default['p50']:>9.1f} {default['p95']:>9.1f}")
 
@@ -216,13 +219,16 @@ def main():
                 run_client(scu, port, "ECHO", ["--echo", "1", "--repeat",
                                                str(options.associations)])["jobs_per_s"],
                 run_client(scu, port, "ECHO", ["--echo", "1", "--parallel", "20", "--repeat",
-                                               str(max(1, options.associations // 20))])["jobs_per_s"])
+                                               str(max(1, options.associations // 20))]
+                           )["jobs_per_s"])
         print(f"{'':<10} {'echoes/s':>10} {'assoc/s K=1':>12} {'assoc/s K=20':>13}")
         for name, (echoes, assoc1, assoc20) in echo.items():
             print(f"{name:<10} {echoes:>10.0f} {assoc1:>12.0f} {assoc20:>13.0f}")
 
-        loopback_ms = google_bench(os.path.join(build, "bench", "net_bench"), "BM_RawLoopback32MB", root)
-        encode_ms = google_bench(os.path.join(build, "bench", "render_bench"), "EncodeFilm/CT_4x5", root)
+        loopback_ms = google_bench(os.path.join(build, "bench", "net_bench"),
+                                   "BM_RawLoopback32MB", root)
+        encode_ms = google_bench(os.path.join(build, "bench", "render_bench"),
+                                 "EncodeFilm/CT_4x5", root)
         floor_ms = loopback_ms * PIXEL_BYTES / (32 << 20) + encode_ms
 
         print("\nRatios (targets in brackets)")
