@@ -5,6 +5,7 @@
 // server once the event loop runs: rules into the setup dialog's grid, then the
 // listener on the setup dialog's InPort text.
 #include "render/printer_list.h"
+#include "render/printer_output.h"
 #include "ui/main_form.h"
 #include "ui/rule_cfg.h"
 #include "ui/setup_frm.h"
@@ -13,7 +14,7 @@
 
 struct FormServices {
   PrinterLister printers = ListPrinters;
-  TestPagePrinter testPagePrinter = DefaultTestPagePrinter();
+  TestPagePrinter testPagePrinter = PrintTestPage;
 };
 
 class CorvanelForms {

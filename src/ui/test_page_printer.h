@@ -19,6 +19,3 @@ using TestPagePrinter = std::function<std::optional<int>(
 
 // The printer names the dialogs offer.
 using PrinterLister = std::function<std::vector<std::string>()>;
-
-// The test page printer of the server.
-TestPagePrinter DefaultTestPagePrinter();

@@ -140,6 +140,22 @@ TEST_F(TestPrintTest, APrinterThatCannotBeSetUpKeepsTheDialogOpen) {
   EXPECT_TRUE(forms->mainForm.Memo1->toPlainText().contains("ERROR, PrintBitmap, status = -1"));
 }
 
+TEST_F(TestPrintTest, TheServersPrinterReportsAQueueItCannotOpen) {
+  // No scheduler behind this socket: the queue cannot be opened.
+  setenv("CUPS_SERVER", (Home() + "no-cups.sock").c_str(), 1);
+  WriteIni();
+  FormServices services;
+  services.printers = [] { return std::vector<std::string>{"no-such-queue"}; };
+  forms = std::make_unique<CorvanelForms>(services);
+  ASSERT_TRUE(WaitUntil([this] { return forms->mainForm.Timer1->isActive(); }));
+  forms->testPrint.show();
+  forms->testPrint.BitBtn1->click();
+  unsetenv("CUPS_SERVER");
+  EXPECT_TRUE(forms->testPrint.isVisible());
+  EXPECT_TRUE(forms->mainForm.Memo1->toPlainText().contains(
+      "ERROR, Test Print, CreateDC failed, Printer Name=no-such-queue"));
+}
+
 TEST_F(TestPrintTest, ResetRestoresGammaAndContrast) {
   TTestPrint &dialog = CreateForms().testPrint;
   dialog.Gamma->setCurrentIndex(3);
