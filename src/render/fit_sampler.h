@@ -4,6 +4,7 @@
 // cache. Bilinear interpolation runs in two passes: across, once per source
 // row (the two latest rows are kept, as consecutive buffer rows share them),
 // then down between the two across-sampled rows around the buffer row.
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -32,6 +33,7 @@ private:
   int first_ = 0;         // buffer columns [first_, first_ + x0_.size()) hold image samples
   std::vector<int> x0_;   // per image column: offset of its left source sample
   std::vector<float> fx_; // per image column: horizontal fraction
+  size_t wholeGroups_ = 0; // image columns whose pixel pair has a byte after it in the row
   std::vector<float> across_[2]; // the two latest across-sampled source rows
   int acrossRow_[2] = {-1, -1};  // their source rows
   bool acrossSwapped_ = false;   // their channel order
