@@ -13,6 +13,7 @@
 #include "frame/configuration.h"
 #include "frame/program_folder.h"
 #include "print/film_box.h"
+#include "render/printer_list.h"
 #include "render/render_fixture.h"
 #include "support/test_support.h"
 
@@ -188,6 +189,7 @@ TEST_F(CupsPrint, UnsupportedPaperFallsBackToTheQueueDefault) {
 }
 
 TEST_F(CupsPrint, MissingQueueAndStoppedSpooler) {
+  EXPECT_EQ(ListPrinters(), std::vector<std::string>{"corvtest"}); // the dialogs' choice
   EXPECT_EQ(Film(1, 1)->Print("nosuchqueue"), 0x0406) << log_.All();
   EXPECT_TRUE(log_.Has("ERROR, FilmBox::Print::CreateDC failed, Printer Name=nosuchqueue, "
                        "status=1030"))
@@ -198,6 +200,7 @@ TEST_F(CupsPrint, MissingQueueAndStoppedSpooler) {
   EXPECT_NE(status, 0);
   EXPECT_TRUE(log_.Has("ERROR, FilmBox::Print::CreateDC failed, Printer Name=corvtest"))
       << log_.All();
+  EXPECT_TRUE(ListPrinters().empty());
   // Files are still written.
   EXPECT_EQ(Film(1, 1)->Print("JPEG"), 0) << log_.All();
 }
