@@ -96,9 +96,11 @@ void AdjustPixel(uint8_t* px, int saturation) {
   px[2] = ToByte(HueComponent(p, q, t3));
 }
 
-// Runs kernel(centre, sumOfEightNeighbours) over every interior sample. The
-// original rows above and at the current row are kept aside, so every sum reads
-// unchanged pixels; the 3 x 3 sums come from sums of three rows per column.
+// Runs kernel(centre, sumOfNine) over every interior sample, sumOfNine being the
+// 3 x 3 sum with the centre. The original rows above and at the current row are
+// kept aside, so every sum reads unchanged pixels; the 3 x 3 sums come from
+// sums of three rows per column. Sums stay within 16 bits (9 x 255), so the
+// loops run on 16-bit lanes.
 template <typename Kernel> void Filter3x3(Raster& raster, Kernel kernel) {
   if (raster.width < 3 || raster.height < 3) return;
   const int bpp = raster.BytesPerPixel();
@@ -111,10 +113,11 @@ template <typename Kernel> void Filter3x3(Raster& raster, Kernel kernel) {
     const uint8_t* __restrict mid = current.data();
     const uint8_t* __restrict down = raster.Row(y + 1);
     uint16_t* __restrict sums = columns.data();
-    for (size_t i = 0; i < stride; ++i) sums[i] = up[i] + mid[i] + down[i];
+    for (size_t i = 0; i < stride; ++i) sums[i] = static_cast<uint16_t>(up[i] + mid[i] + down[i]);
     uint8_t* __restrict out = raster.Row(y);
     for (size_t i = bpp; i < stride - bpp; ++i)
-      out[i] = kernel(mid[i], sums[i - bpp] + sums[i] + sums[i + bpp] - mid[i]);
+      out[i] = kernel(static_cast<int16_t>(mid[i]),
+                      static_cast<int16_t>(sums[i - bpp] + sums[i] + sums[i + bpp]));
     above.swap(current);
     std::copy_n(down, stride, current.data());
   }
@@ -130,11 +133,20 @@ void AdjustSaturation(Raster& raster, int saturation) {
 }
 
 void Sharpen(Raster& raster) {
-  Filter3x3(raster, [](int centre, int sum) {
-    return static_cast<uint8_t>(std::clamp((12 * centre - sum) / 4, 0, 255));
+  // (12 x centre - the eight neighbours) / 4: a negative value clamps to 0
+  // whether the division truncates or floors, so a shift does.
+  // Written in 16-bit steps, so that the compiler keeps 16-bit lanes.
+  Filter3x3(raster, [](int16_t centre, int16_t sum) {
+    int16_t v = static_cast<int16_t>(13 * centre - sum);
+    v = static_cast<int16_t>(v >> 2);
+    v = v < 0 ? 0 : v;
+    v = v > 255 ? 255 : v;
+    return static_cast<uint8_t>(v);
   });
 }
 
 void Smooth(Raster& raster) {
-  Filter3x3(raster, [](int centre, int sum) { return static_cast<uint8_t>((4 * centre + sum) / 12); });
+  Filter3x3(raster, [](int16_t centre, int16_t sum) {
+    return static_cast<uint8_t>(static_cast<uint16_t>(3 * centre + sum) / 12);
+  });
 }
