@@ -36,6 +36,12 @@ void BuildNRequest(uint16_t commandField, uint16_t messageID, const std::string 
 
 } // namespace
 
+std::unique_ptr<DcmTag> ItemTag(uint16_t element, uint32_t length) {
+  auto tag = std::make_unique<DcmTag>(0xFFFE, element, length, nullptr, "");
+  tag->VR.clear();
+  return tag;
+}
+
 bool SendNRequest(PDU_Service &pdu, uint16_t commandField, uint16_t messageID,
                   const std::string &classUID, const std::string &instanceUID, DcmObj *dataSet,
                   NResponse &response, uint16_t actionTypeID) {

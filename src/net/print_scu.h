@@ -3,11 +3,17 @@
 // on an open association and its response, with the message ID, the response
 // status and the data set that came back.
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "dicom/dcm_obj.h"
 
+class DcmTag;
 class PDU_Service;
+
+// An item (FFFE,E000) or a delimitation element (FFFE,E00D / E0DD), which
+// carries no VR: what the request data sets put around their sequences.
+std::unique_ptr<DcmTag> ItemTag(uint16_t element, uint32_t length);
 
 struct NResponse {
   int Status = -1;         // (0000,0900); -1 when no valid response was read

@@ -30,12 +30,6 @@ void AddText(DcmObj &dataSet, uint16_t group, uint16_t element, const std::strin
     dataSet.Add(new DcmTag(group, element, std::string_view(value)));
 }
 
-std::unique_ptr<DcmTag> Delimiter(uint16_t element, uint32_t length) {
-  auto tag = std::make_unique<DcmTag>(0xFFFE, element, length, nullptr, "");
-  tag->VR.clear();
-  return tag;
-}
-
 void BuildFilmBoxDataSet(const JobSettings &settings, const std::string &sessionUID,
                          DcmObj &dataSet) {
   AddText(dataSet, 0x2010, 0x0010, settings.displayFormat);
@@ -43,11 +37,11 @@ void BuildFilmBoxDataSet(const JobSettings &settings, const std::string &session
   AddText(dataSet, 0x2010, 0x0050, settings.filmSize);
   AddText(dataSet, 0x2010, 0x0060, settings.magnification);
   dataSet.Add(new DcmTag(0x2010, 0x0500, kUndefinedLength, nullptr, "SQ"));
-  dataSet.Add(Delimiter(0xE000, kUndefinedLength));
+  dataSet.Add(ItemTag(0xE000, kUndefinedLength));
   dataSet.Add(new DcmTag(0x0008, 0x1150, std::string_view(kFilmSession), "UI"));
   dataSet.Add(new DcmTag(0x0008, 0x1155, std::string_view(sessionUID), "UI"));
-  dataSet.Add(Delimiter(0xE00D, 0));
-  dataSet.Add(Delimiter(0xE0DD, 0));
+  dataSet.Add(ItemTag(0xE00D, 0));
+  dataSet.Add(ItemTag(0xE0DD, 0));
 }
 
 // Every (0008,1155) below tag, whether its items stand in the list or are encoded.

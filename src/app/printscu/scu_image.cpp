@@ -9,6 +9,7 @@
 #include "dicom/buf_data.h"
 #include "dicom/dcm_obj.h"
 #include "dicom/transfer_syntax.h"
+#include "net/print_scu.h"
 
 namespace {
 
@@ -19,12 +20,6 @@ void PutSample(std::vector<uint8_t> &pixels, size_t index, int value, int bitsAl
     pixels[2 * index] = static_cast<uint8_t>(value & 0xFF);
     pixels[2 * index + 1] = static_cast<uint8_t>(value >> 8);
   }
-}
-
-std::unique_ptr<DcmTag> Delimiter(uint16_t element, uint32_t length) {
-  auto tag = std::make_unique<DcmTag>(0xFFFE, element, length, nullptr, "");
-  tag->VR.clear();
-  return tag;
 }
 
 // One sample of a stored grey frame as a signed number (bits stored, sign).
@@ -236,7 +231,7 @@ void BuildImageBoxDataSet(const ScuImage &image, uint16_t position, DcmObj &data
   dataSet.Add(new DcmTag(0x2020, 0x0020, std::string_view("NORMAL"), "CS"));
   dataSet.Add(
       new DcmTag(0x2020, image.Colour() ? 0x0111 : 0x0110, kUndefinedLength, nullptr, "SQ"));
-  dataSet.Add(Delimiter(0xE000, kUndefinedLength));
+  dataSet.Add(ItemTag(0xE000, kUndefinedLength));
   dataSet.Add(new DcmTag(0x0028, 0x0002, static_cast<unsigned short>(image.Samples), "US"));
   dataSet.Add(new DcmTag(0x0028, 0x0004, std::string_view(image.Photometric), "CS"));
   if (image.Colour())
@@ -251,6 +246,6 @@ void BuildImageBoxDataSet(const ScuImage &image, uint16_t position, DcmObj &data
   dataSet.Add(new DcmTag(0x0028, 0x0103, static_cast<unsigned short>(0), "US"));
   dataSet.Add(new DcmTag(0x7FE0, 0x0010, static_cast<uint32_t>(image.Pixels.size()),
                          image.Pixels.data(), image.BitsAllocated == 8 ? "OB" : "OW"));
-  dataSet.Add(Delimiter(0xE00D, 0));
-  dataSet.Add(Delimiter(0xE0DD, 0));
+  dataSet.Add(ItemTag(0xE00D, 0));
+  dataSet.Add(ItemTag(0xE0DD, 0));
 }
