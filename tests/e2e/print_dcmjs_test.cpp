@@ -219,6 +219,13 @@ TEST(PrintDcmjs, FailedRequestsGetDefiniteStatusesAndLogLines) {
        {"ERROR: Print Film Session: 274"}},
       {"N-SET of the film session", {kSession, R"({"op":"setSession"})"}, {0, 0},
        {"WARNING, Film Session SET not supported"}},
+      {"N-SET, N-ACTION and N-DELETE of a class not handled",
+       {kSession,
+        R"({"op":"raw","service":"set","class":"1.2.840.10008.5.1.1.16","uid":"1.2.840.10008.5.1.1.17"})",
+        R"({"op":"raw","service":"action","class":"1.2.840.10008.5.1.1.16","uid":"1.2.840.10008.5.1.1.17"})",
+        R"({"op":"raw","service":"delete","class":"1.2.840.10008.5.1.1.16","uid":"1.2.840.10008.5.1.1.17"})"},
+       {0, 0x0118, 0x0118, 0x0118},
+       {}},
       {"N-DELETE of an unknown film box", {kSession, R"({"op":"deleteFilmBox","uid":"1.2.3.7"})"},
        {0, 0x0112},
        {"ERROR, Delete Film Box: 274"}},
@@ -242,8 +249,9 @@ TEST(PrintDcmjs, CalledTitleWithoutRuleAndNoDefaultRuleEndsTheAssociation) {
   PrintServer server({"PDF|PDF|0|FALSE|9|10|10|0|0|0|0\r\n", "AETIndex=-1\n"});
   ASSERT_TRUE(server.WaitListening()) << server.Log();
   const PrintJobResult result =
-      RunPrintJob(server.port, "NOBODY", Job("gray", {kSession, FilmBoxStep("1,1")}));
-  EXPECT_EQ(result.statuses, (std::vector<int>{-1, -1})) << result.output;
+      RunPrintJob(server.port, "NOBODY",
+                  R"({"meta":"gray","pduTimeout":3000,"steps":[)" + kSession + "]}");
+  EXPECT_EQ(result.statuses, std::vector<int>{-1}) << result.output;
   EXPECT_TRUE(server.WaitForLog("ERROR, No printing rules defined")) << server.Log();
   EXPECT_NE(server.Log().find("INFO, AET = NOBODY, Printer Name = \n"), std::string::npos);
   // The server goes on serving.

@@ -7,7 +7,9 @@
 //        {"op":"setImageUID","uid":"..."}   N-SET of an image box UID of choice
 //        {"op":"setSession"}  {"op":"printSession"}  {"op":"printFilmBox","filmBox":i,"uid":"..."}
 //        {"op":"deleteFilmBox","filmBox":i}  {"op":"deleteSession"}  {"op":"createLUT"}
+//        {"op":"raw","service":"set"|"action"|"delete","class":"UID","uid":"UID"}
 // Prints, after the association has closed, the lines
+//   "elapsed MS" (from the association request to the last response),
 //   "statuses S1 S2 ..." (decimal; "-" for a step without response),
 //   "session UID", "filmbox UID" per film box, "imagebox I UID" per image box of film box I.
 const fs = require('fs');
@@ -77,7 +79,16 @@ function makeImage(spec) {
 
 const result = { statuses: [], filmBoxes: [], imageBoxes: [], session: null };
 const client = new Client();
+let started = 0, lastResponse = 0;
 const steps = job.steps.map((step) => ({ step, request: null }));
+
+// The server does not check the film box's reference to its film session.
+function filmBoxDataset(step) {
+  return new dimse.Dataset(Object.assign({
+    ReferencedFilmSessionSequence: [{ ReferencedSOPClassUID: FILM_SESSION,
+                                      ReferencedSOPInstanceUID: '1.2.3' }],
+  }, step.attrs || {}));
+}
 
 // Fills in the UIDs that earlier responses have made known.
 function resolve() {
@@ -99,14 +110,12 @@ steps.forEach((entry, index) => {
   switch (step.op) {
     case 'createSession':
       request = new requests.NCreateRequest(FILM_SESSION, '', META);
-      request.setDataset(new dimse.Dataset(step.attrs || {}));
+      // Without attributes no data set at all, as DCMTK's dcmprscu sends it.
+      if (step.attrs) request.setDataset(new dimse.Dataset(step.attrs));
       break;
     case 'createFilmBox':
       request = new requests.NCreateRequest(FILM_BOX, step.uid || '', META);
-      request.setDataset(new dimse.Dataset(Object.assign({
-        ReferencedFilmSessionSequence: [{ ReferencedSOPClassUID: FILM_SESSION,
-                                          ReferencedSOPInstanceUID: '1.2.3' }],
-      }, step.attrs || {})));
+      request.setDataset(filmBoxDataset(step));
       break;
     case 'setImage':
     case 'setImageUID': {
@@ -134,6 +143,16 @@ steps.forEach((entry, index) => {
     case 'deleteSession':
       request = new requests.NDeleteRequest(FILM_SESSION, '1.2.3', META);
       break;
+    case 'raw': // an N-SET, N-ACTION or N-DELETE of any SOP class
+      if (step.service === 'set') {
+        request = new requests.NSetRequest(step.class, step.uid, META);
+        request.setDataset(new dimse.Dataset({ PrinterName: 'X' }));
+      } else if (step.service === 'action') {
+        request = new requests.NActionRequest(step.class, step.uid, 1, META);
+      } else {
+        request = new requests.NDeleteRequest(step.class, step.uid, META);
+      }
+      break;
     case 'createLUT':
       request = new requests.NCreateRequest(PRESENTATION_LUT, '', META);
       request.setDataset(new dimse.Dataset({ PresentationLUTShape: 'IDENTITY' }));
@@ -144,6 +163,7 @@ steps.forEach((entry, index) => {
   entry.request = request;
   result.statuses.push(null);
   request.on('response', (response) => {
+    lastResponse = Date.now();
     result.statuses[index] = response.getStatus();
     if (step.op === 'createSession') result.session = response.getAffectedSopInstanceUid();
     if (step.op === 'createFilmBox') {
@@ -161,11 +181,13 @@ resolve();
 // The server resets the connection when it closes it after the release.
 client.on('networkError', () => {});
 client.on('closed', () => {
-  const lines = ['statuses ' + result.statuses.map((s) => (s === null ? '-' : String(s))).join(' ')];
+  const lines = ['elapsed ' + (lastResponse - started),
+                 'statuses ' + result.statuses.map((s) => (s === null ? '-' : String(s))).join(' ')];
   if (result.session) lines.push('session ' + result.session);
   result.filmBoxes.forEach((uid) => lines.push('filmbox ' + uid));
   result.imageBoxes.forEach((uids, i) => uids.forEach((uid) => lines.push('imagebox ' + i + ' ' + uid)));
   process.stdout.write(lines.join('\n') + '\n');
 });
+started = Date.now();
 client.send('127.0.0.1', Number(port), job.calling || 'PRINTSCU', called,
-            { associationTimeout: 20000, pduTimeout: 60000 });
+            { associationTimeout: 20000, pduTimeout: job.pduTimeout || 60000 });
