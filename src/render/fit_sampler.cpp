@@ -55,6 +55,7 @@ FitSampler::FitSampler(const uint8_t* src, int cols, int rows, int w, int h, boo
   // Colour columns whose right neighbour is not the last source pixel.
   wholeGroups_ = std::lower_bound(x0_.begin(), x0_.end(), (cols - 2) * bpp_) - x0_.begin();
   for (auto& row : across_) row.resize(x0_.size() * bpp_ + 1);
+  if (!colour) base_.resize(cols), step_.resize(cols);
 }
 
 const uint8_t* FitSampler::Identity() {
@@ -84,10 +85,15 @@ const float* FitSampler::Across(int y, bool swapRB) {
   float* __restrict out = across_[slot].data();
   const size_t n = x0_.size();
   if (bpp_ == 1) {
-    for (size_t k = 0; k < n; ++k) {
-      const uint8_t* p = row + x0[k];
-      out[k] = p[0] + (p[1] - p[0]) * fx[k];
+    // The row's samples and steps to the right neighbour as floats first, in a
+    // vectorised loop, so that the per-column loop converts nothing.
+    float* __restrict base = base_.data();
+    float* __restrict step = step_.data();
+    for (int x = 0; x < cols_ - 1; ++x) {
+      base[x] = row[x];
+      step[x] = static_cast<float>(row[x + 1] - row[x]);
     }
+    for (size_t k = 0; k < n; ++k) out[k] = base[x0[k]] + step[x0[k]] * fx[k];
     return out;
   }
   // A colour pixel and its right neighbour as two groups of four samples, the

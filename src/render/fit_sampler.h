@@ -38,4 +38,5 @@ private:
   int acrossRow_[2] = {-1, -1};  // their source rows
   bool acrossSwapped_ = false;   // their channel order
   int older_ = 0;                // which of the two to replace next
+  std::vector<float> base_, step_; // grey: a source row's samples and steps as floats
 };
