@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -18,6 +19,9 @@
 #include "print_job.h"
 
 namespace {
+
+// The largest image a print SCP is asked to take (Corvanel's own limit).
+constexpr int64_t kMaxPatternPixels = 100'000'000;
 
 constexpr const char *kUsage = R"(usage: corvanel-printscu [options] HOST PORT [DICOM-FILE...]
 
@@ -138,6 +142,8 @@ Options Parse(int argc, char **argv) {
         Usage("--size is COLUMNSxROWS, for example 512x512");
       options.columns = Number(size.substr(0, x), arg, 1, 65535);
       options.rows = Number(size.substr(x + 1), arg, 1, 65535);
+      if (int64_t{options.columns} * options.rows > kMaxPatternPixels)
+        Usage("--size is at most 100 megapixels");
     } else if (arg == "--repeat") {
       options.repeat = Number(value(), arg, 1, 1000000);
     } else if (arg == "--parallel") {

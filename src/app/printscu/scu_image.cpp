@@ -68,15 +68,22 @@ std::string MetaTransferSyntax(BufData &data) {
   return transferSyntax;
 }
 
+// The first value of a decimal text element; fallback when it is absent, not a
+// finite number, or (for the slope) zero.
+double ValueOr(const DcmObj &obj, uint16_t group, uint16_t element, double fallback) {
+  const DcmTag *tag = obj.Find(group, element);
+  const double value = tag ? tag->GetFloat() : fallback;
+  return std::isfinite(value) && (value != 0 || fallback == 0) ? value : fallback;
+}
+
 // Rescale, then the window (PS3.3 C.11.2.1.2) or the range of the frame, into
 // 12 bits.
 void WindowIntoTwelveBits(const GreyReader &reader, size_t count, const DcmObj &obj,
                           std::vector<uint8_t> &out) {
-  const DcmTag *slopeTag = obj.Find(0x0028, 0x1053);
-  const double slope = slopeTag && slopeTag->GetFloat() != 0 ? slopeTag->GetFloat() : 1.0;
-  const double intercept = obj.Find(0x0028, 0x1052) ? obj.Find(0x0028, 0x1052)->GetFloat() : 0.0;
-  double center = obj.Find(0x0028, 0x1050) ? obj.Find(0x0028, 0x1050)->GetFloat() : 0.0;
-  double width = obj.Find(0x0028, 0x1051) ? obj.Find(0x0028, 0x1051)->GetFloat() : 0.0;
+  const double slope = ValueOr(obj, 0x0028, 0x1053, 1.0);
+  const double intercept = ValueOr(obj, 0x0028, 0x1052, 0.0);
+  double center = ValueOr(obj, 0x0028, 0x1050, 0.0);
+  double width = ValueOr(obj, 0x0028, 0x1051, 0.0);
   if (width < 1) {
     double low = std::numeric_limits<double>::max(), high = std::numeric_limits<double>::lowest();
     for (size_t i = 0; i < count; ++i) {
@@ -85,12 +92,13 @@ void WindowIntoTwelveBits(const GreyReader &reader, size_t count, const DcmObj &
       high = std::max(high, value);
     }
     width = std::max(high - low, 1.0) + 1;
-    center = low + width / 2 - 0.5;
+    center = low + width / 2; // low maps to 0, high to the top
   }
   out.assign(count * 2, 0);
   for (size_t i = 0; i < count; ++i) {
     const double value = reader.Sample(i) * slope + intercept;
-    const double scaled = ((value - (center - 0.5)) / (width - 1) + 0.5) * 4095;
+    // Width 1 is a threshold.
+    const double scaled = ((value - (center - 0.5)) / std::max(width - 1, 1e-9) + 0.5) * 4095;
     PutSample(out, i, static_cast<int>(std::lround(std::clamp(scaled, 0.0, 4095.0))), 16);
   }
 }
