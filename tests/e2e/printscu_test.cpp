@@ -62,6 +62,8 @@ TEST(PrintScu, PatternsAndDicomFilesBecomeFilmsOfCorvanel) {
   const std::vector<Case> cases = {
       {{"--format", "STANDARD\\2,1", "--bits", "12", "--size", "64x48"}, 1, 1},
       {{"--pattern", "colour", "--size", "40x30", "--orientation", "LANDSCAPE"}, 3, 1},
+      {{"--bits", "8", "--size", "16x16", "--copies", "2"}, 1, 1},
+      {{"--bits", "16", "--size", "30x20", "--film-size", "8INX10IN"}, 1, 1},
       {{"--action", "session", "127.0.0.1", port, (files.path() / "ct.dcm").string(),
         (files.path() / "ct.dcm").string()},
        1,
@@ -72,7 +74,7 @@ TEST(PrintScu, PatternsAndDicomFilesBecomeFilmsOfCorvanel) {
     SCOPED_TRACE(i);
     std::vector<std::string> arguments = {"-aec", "JPG", "--label", "TEST"};
     arguments.insert(arguments.end(), cases[i].arguments.begin(), cases[i].arguments.end());
-    if (i != 2) {
+    if (i != cases.size() - 1) {
       arguments.push_back("127.0.0.1");
       arguments.push_back(port);
     }
