@@ -15,6 +15,7 @@
 #include "frame/program_folder.h"
 #include "print/film_box.h"
 #include "render/cups_printer.h"
+#include "render/pdf_page.h"
 #include "render/print_job.h"
 #include "render/printer_device.h"
 #include "render/printer_output.h"
@@ -383,6 +384,43 @@ TEST(CupsJobOptions, MediaNamesAndColourModes) {
   EXPECT_EQ(PaperName(90), "12X11");
   EXPECT_EQ(PaperName(42), "42");
   ReplaceFilm2paper(Film2paper{});
+}
+
+} // namespace
+
+namespace {
+
+TEST(PdfPage, RasterAndLatin1TextOnTheSizedPage) {
+  EXPECT_EQ(Latin1ToUtf8("R\xf6ntgen\t\x7f"), "R\xc3\xb6ntgen  ");
+  TempDir folder;
+  PdfPage page;
+  ASSERT_TRUE(page.Begin(200, 100));
+  Raster film = NewColorRaster(40, 20, RGBColor{255, 0, 0});
+  EXPECT_EQ(page.DrawRaster(10, 40, 80, 40, film), 0);
+  EXPECT_NE(page.DrawRaster(10, 40, 0, 40, film), 0); // nothing to stretch into
+  EXPECT_NE(page.DrawRaster(10, 40, 80, 40, Raster{}), 0);
+  page.DrawText("Kn\xe4" "ckebr\xf6t", 0, 0, 200, 30, 1, 20);
+  ASSERT_TRUE(page.Finish());
+  const std::string path = folder.folder() + "page.pdf";
+  testing_support::WriteFile(path, page.Document());
+
+  std::string output;
+  ASSERT_EQ(testing_support::RunCommand({"pdfinfo", path}, &output), 0) << output;
+  EXPECT_NE(output.find("Page size:       200 x 100 pts"), std::string::npos) << output;
+  ASSERT_EQ(testing_support::RunCommand({"pdftotext", path, "-"}, &output), 0);
+  EXPECT_NE(output.find("Kn\xc3\xa4" "ckebr\xc3\xb6t"), std::string::npos) << output;
+  // At 72 dpi: the red raster in its rectangle, white around it.
+  ASSERT_EQ(testing_support::RunCommand({"pdftoppm", "-r", "72", "-singlefile", path,
+                                         folder.folder() + "page"},
+                                        &output),
+            0);
+  const std::string ppm = testing_support::ReadFile(folder.folder() + "page.ppm");
+  const std::string header = "P6\n200 100\n255\n";
+  ASSERT_EQ(ppm.compare(0, header.size(), header), 0);
+  auto pixel = [&](int x, int y) { return ppm.substr(header.size() + (size_t(y) * 200 + x) * 3, 3); };
+  EXPECT_EQ(pixel(50, 60), std::string("\xff\x00\x00", 3));
+  EXPECT_EQ(pixel(5, 60), std::string("\xff\xff\xff", 3));
+  EXPECT_EQ(pixel(50, 90), std::string("\xff\xff\xff", 3));
 }
 
 } // namespace
