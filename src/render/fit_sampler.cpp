@@ -55,7 +55,10 @@ FitSampler::FitSampler(const uint8_t* src, int cols, int rows, int w, int h, boo
   // Colour columns whose right neighbour is not the last source pixel.
   wholeGroups_ = std::lower_bound(x0_.begin(), x0_.end(), (cols - 2) * bpp_) - x0_.begin();
   for (auto& row : across_) row.resize(x0_.size() * bpp_ + 1);
-  if (!colour) base_.resize(cols), step_.resize(cols);
+  if (!colour) {
+    base_.resize(cols);
+    step_.resize(cols);
+  }
 }
 
 const uint8_t* FitSampler::Identity() {
