@@ -103,12 +103,23 @@ void StartStoredSession(StoredSession &session, const DcmObj &request) {
     if (tag->Group != 0x2000 || !tag->HasData() || tag->UndefinedLength())
       continue;
     switch (tag->Element) {
-    case 0x0010: session.NumberOfCopies = tag->GetString(); break;
-    case 0x0020: session.PrintPriority = tag->GetString(); break;
-    case 0x0030: session.MediumType = tag->GetString(); break;
-    case 0x0040: session.FilmDestination = tag->GetString(); break;
-    case 0x0050: session.FilmSessionLabel = tag->GetString(); break;
-    default: break;
+    case 0x0010:
+      session.NumberOfCopies = tag->GetString();
+      break;
+    case 0x0020:
+      session.PrintPriority = tag->GetString();
+      break;
+    case 0x0030:
+      session.MediumType = tag->GetString();
+      break;
+    case 0x0040:
+      session.FilmDestination = tag->GetString();
+      break;
+    case 0x0050:
+      session.FilmSessionLabel = tag->GetString();
+      break;
+    default:
+      break;
     }
   }
 }

@@ -80,8 +80,7 @@ bool WriteFiles(StoredPrint &storedPrint, const std::string &calledAETitle) {
   items.Explicit = true;
   items.TransferSyntax = ts::ExplicitLittleEndian;
   for (const auto &image : storedPrint.HardcopyImages) {
-    if (!WriteDicomFile(image->DataSet, folder + "/HG." + image->InstanceUID,
-                        image->InstanceUID))
+    if (!WriteDicomFile(image->DataSet, folder + "/HG." + image->InstanceUID, image->InstanceUID))
       return false;
     auto item = std::make_unique<DcmTag>();
     item->SetObj(0xFFFE, 0xE000, ImageBoxContent(*image, calledAETitle));

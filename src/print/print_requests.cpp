@@ -12,42 +12,42 @@
 
 namespace {
 
-constexpr const char* kFilmSessionClassUID = "1.2.840.10008.5.1.1.1";
-constexpr const char* kFilmBoxClassUID = "1.2.840.10008.5.1.1.2";
-constexpr const char* kPresentationLUTClassUID = "1.2.840.10008.5.1.1.23";
-constexpr const char* kColorPrintMetaClassUID = "1.2.840.10008.5.1.1.18";
+constexpr const char *kFilmSessionClassUID = "1.2.840.10008.5.1.1.1";
+constexpr const char *kFilmBoxClassUID = "1.2.840.10008.5.1.1.2";
+constexpr const char *kPresentationLUTClassUID = "1.2.840.10008.5.1.1.23";
+constexpr const char *kColorPrintMetaClassUID = "1.2.840.10008.5.1.1.18";
 // Films of this destination are recorded as Stored Print objects.
-constexpr const char* kStoredPrintDestination = "DICOM";
+constexpr const char *kStoredPrintDestination = "DICOM";
 // A called AE title that makes every film of the session a calibration film.
-constexpr const char* kCalibrationAETitle = "CALIBRATION";
+constexpr const char *kCalibrationAETitle = "CALIBRATION";
 
 constexpr uint16_t kStatusNoSuchSOPClass = 0x0118;
 constexpr uint16_t kStatusPresentationLUTRefused = 0x0115;
 
 constexpr PrintAnswer kEndAssociation{0, true};
 
-void LogInfo(const std::string& line) {
+void LogInfo(const std::string &line) {
   if (LogEnabled(1))
     WriteLog(line);
 }
 
-void LogOutcome(uint16_t status, const std::string& failure, const std::string& success) {
+void LogOutcome(uint16_t status, const std::string &failure, const std::string &success) {
   if (status != kStatusSuccess)
     WriteLog(failure + std::to_string(status));
   else
     LogInfo(success);
 }
 
-bool IsStoredPrint(const FilmSession& session) {
+bool IsStoredPrint(const FilmSession &session) {
   return session.PrinterName == kStoredPrintDestination;
 }
 
-using DataSetReader = bool (*)(PDU_Service*, const DcmObj&, DcmObj*);
+using DataSetReader = bool (*)(PDU_Service *, const DcmObj &, DcmObj *);
 
 // Reads the request's data set. A read that fails or throws leaves the
 // association in no state to answer: it is logged and released, and the
 // caller ends the association without a response.
-bool GuardedRead(DataSetReader read, PrintRequest& request, const char* failureLine) {
+bool GuardedRead(DataSetReader read, PrintRequest &request, const char *failureLine) {
   bool done = false;
   try {
     done = read(&request.association, request.command, &request.dataSet);
@@ -61,15 +61,15 @@ bool GuardedRead(DataSetReader read, PrintRequest& request, const char* failureL
   return false;
 }
 
-FilmBox* FindFilmBox(FilmSession& session, const std::string& uid) {
-  for (auto& filmBox : session.FilmBoxes)
+FilmBox *FindFilmBox(FilmSession &session, const std::string &uid) {
+  for (auto &filmBox : session.FilmBoxes)
     if (filmBox->SOPInstanceUID == uid)
       return filmBox.get();
   return nullptr;
 }
 
 // The rule the called AE title names, else the default rule; logs the match.
-std::optional<PrintingRule> ChooseRule(const std::string& calledAETitle, int32_t aetIndex) {
+std::optional<PrintingRule> ChooseRule(const std::string &calledAETitle, int32_t aetIndex) {
   std::optional<PrintingRule> rule = ProcessPrintingRules().Select(calledAETitle, -1);
   LogInfo("INFO, AET = " + calledAETitle + ", Printer Name = " + (rule ? rule->Destination : ""));
   if (!rule && aetIndex >= 0)
@@ -77,7 +77,7 @@ std::optional<PrintingRule> ChooseRule(const std::string& calledAETitle, int32_t
   return rule;
 }
 
-PrintAnswer CreateFilmSession(PrintState& state, PrintRequest& request) {
+PrintAnswer CreateFilmSession(PrintState &state, PrintRequest &request) {
   const auto config = CurrentConfiguration();
   const std::optional<PrintingRule> rule = ChooseRule(request.calledAETitle, config->AETIndex);
   if (!rule) {
@@ -85,7 +85,7 @@ PrintAnswer CreateFilmSession(PrintState& state, PrintRequest& request) {
     request.association.Release();
     return kEndAssociation;
   }
-  FilmSession& session = state.filmSession;
+  FilmSession &session = state.filmSession;
   // A session replaced within the association closes its folder first.
   if (IsStoredPrint(session))
     FinishStoredSession(state.storedSession, request.calledAETitle);
@@ -111,10 +111,10 @@ PrintAnswer CreateFilmSession(PrintState& state, PrintRequest& request) {
 
 // A film box created on the Basic Color Print Management Meta SOP Class is a
 // colour film box.
-bool ArrivedOnColorContext(const PDU_Service& association) {
+bool ArrivedOnColorContext(const PDU_Service &association) {
   bool color = false;
   const uint8_t contextID = association.pdata.PresentationContextID;
-  for (const auto& proposed : association.assocRQ.PresContexts) {
+  for (const auto &proposed : association.assocRQ.PresContexts) {
     if (proposed->PresentationContextID != contextID)
       continue;
     LogInfo("INFO, Abstract Syntax: " + proposed->AbsSyntax.Text);
@@ -124,8 +124,8 @@ bool ArrivedOnColorContext(const PDU_Service& association) {
   return color;
 }
 
-PrintAnswer CreateFilmBox(PrintState& state, PrintRequest& request) {
-  FilmSession& session = state.filmSession;
+PrintAnswer CreateFilmBox(PrintState &state, PrintRequest &request) {
+  FilmSession &session = state.filmSession;
   auto filmBox = std::make_unique<FilmBox>();
   session.PrepareFilmBox(*filmBox);
   filmBox->Color = ArrivedOnColorContext(request.association);
@@ -142,19 +142,19 @@ PrintAnswer CreateFilmBox(PrintState& state, PrintRequest& request) {
   return {status, false};
 }
 
-uint16_t SetImageBox(PrintState& state, PrintRequest& request) {
-  FilmSession& session = state.filmSession;
+uint16_t SetImageBox(PrintState &state, PrintRequest &request) {
+  FilmSession &session = state.filmSession;
   uint16_t status = kStatusNoSuchObjectInstance;
   WriteLog("INFO, N-SET Start, Filmboxes: " + std::to_string(session.FilmBoxes.size()));
-  for (auto& filmBox : session.FilmBoxes) {
+  for (auto &filmBox : session.FilmBoxes) {
     WriteLog("INFO, N-SET, PrinterName: " + session.PrinterName);
     WriteLog("INFO, N-SET , Imageboxes: " + std::to_string(filmBox->ImageBoxes.size()));
-    for (auto& imageBox : filmBox->ImageBoxes) {
+    for (auto &imageBox : filmBox->ImageBoxes) {
       WriteLog("INFO, N-SET, SOPInstanceUID: " + imageBox->SOPInstanceUID);
       if (imageBox->SOPInstanceUID != request.sopInstanceUID)
         continue;
       if (IsStoredPrint(session)) {
-        StoredPrint* storedPrint = FindStoredPrint(state.storedSession, filmBox->SOPInstanceUID);
+        StoredPrint *storedPrint = FindStoredPrint(state.storedSession, filmBox->SOPInstanceUID);
         if (storedPrint) {
           status = AddHardcopyImage(*storedPrint, request.dataSet, imageBox->SOPInstanceUID);
         } else {
@@ -178,9 +178,9 @@ uint16_t SetImageBox(PrintState& state, PrintRequest& request) {
   return status;
 }
 
-uint16_t WriteStoredFilm(PrintState& state, const FilmBox& filmBox,
-                         const std::string& calledAETitle) {
-  StoredPrint* storedPrint = FindStoredPrint(state.storedSession, filmBox.SOPInstanceUID);
+uint16_t WriteStoredFilm(PrintState &state, const FilmBox &filmBox,
+                         const std::string &calledAETitle) {
+  StoredPrint *storedPrint = FindStoredPrint(state.storedSession, filmBox.SOPInstanceUID);
   if (!storedPrint) {
     WriteLog("ERROR, MultiSCP, not enough Stored Prints");
     return kStatusNoSuchObjectInstance;
@@ -189,28 +189,28 @@ uint16_t WriteStoredFilm(PrintState& state, const FilmBox& filmBox,
                                                        : kStatusNoSuchObjectInstance;
 }
 
-uint16_t PrintFilmSession(PrintState& state, PrintRequest& request) {
-  FilmSession& session = state.filmSession;
+uint16_t PrintFilmSession(PrintState &state, PrintRequest &request) {
+  FilmSession &session = state.filmSession;
   if (!IsStoredPrint(session))
     return static_cast<uint16_t>(session.Print(request.sopInstanceUID));
   if (request.sopInstanceUID != session.SOPInstanceUID)
     return kStatusNoSuchObjectInstance;
   uint16_t status = kStatusNoSuchObjectInstance; // a session without film boxes prints nothing
-  for (const auto& filmBox : session.FilmBoxes)
+  for (const auto &filmBox : session.FilmBoxes)
     status = WriteStoredFilm(state, *filmBox, request.calledAETitle);
   return status;
 }
 
-uint16_t PrintFilmBox(PrintState& state, PrintRequest& request) {
-  FilmSession& session = state.filmSession;
-  FilmBox* filmBox = FindFilmBox(session, request.sopInstanceUID);
+uint16_t PrintFilmBox(PrintState &state, PrintRequest &request) {
+  FilmSession &session = state.filmSession;
+  FilmBox *filmBox = FindFilmBox(session, request.sopInstanceUID);
   if (!filmBox)
     return kStatusNoSuchObjectInstance;
   if (IsStoredPrint(session))
     return WriteStoredFilm(state, *filmBox, request.calledAETitle);
   try {
     return static_cast<uint16_t>(filmBox->Print(session.PrinterName));
-  } catch (const std::exception& error) {
+  } catch (const std::exception &error) {
     WriteLog(std::string("ERROR, MultiSCP, fb->Print, ") + error.what());
   } catch (...) {
     WriteLog("ERROR, MultiSCP, fb->Print, indeterminate error");
@@ -222,7 +222,7 @@ uint16_t PrintFilmBox(PrintState& state, PrintRequest& request) {
 
 std::unique_ptr<PrintState> CreatePrintState() { return std::make_unique<PrintState>(); }
 
-PrintAnswer HandleNCreate(PrintState& state, PrintRequest& request) {
+PrintAnswer HandleNCreate(PrintState &state, PrintRequest &request) {
   LogInfo("N-CREATE: " + request.sopClassUID + ", " + request.sopInstanceUID);
   if (!GuardedRead(&NCreate::ReadRQ, request, "ERROR: Exception Read Create RQ"))
     return kEndAssociation;
@@ -240,7 +240,7 @@ PrintAnswer HandleNCreate(PrintState& state, PrintRequest& request) {
   return {status, false};
 }
 
-PrintAnswer HandleNSet(PrintState& state, PrintRequest& request) {
+PrintAnswer HandleNSet(PrintState &state, PrintRequest &request) {
   LogInfo("N-SET: " + request.sopClassUID + ", " + request.sopInstanceUID);
   if (!GuardedRead(&NSet::ReadRQ, request, "ERROR: Exception Read Set RQ"))
     return kEndAssociation;
@@ -254,11 +254,11 @@ PrintAnswer HandleNSet(PrintState& state, PrintRequest& request) {
   return {kStatusNoSuchSOPClass, false};
 }
 
-PrintAnswer HandleNAction(PrintState& state, PrintRequest& request) {
+PrintAnswer HandleNAction(PrintState &state, PrintRequest &request) {
   LogInfo("N-ACTION: " + request.sopClassUID + ", " + request.sopInstanceUID);
   if (!GuardedRead(&NAction::ReadRQ, request, "ERROR: Exception Read Action RQ"))
     return kEndAssociation;
-  const std::string& printerName = state.filmSession.PrinterName;
+  const std::string &printerName = state.filmSession.PrinterName;
   if (printerName.empty()) {
     WriteLog("ERROR, There are no printers defined!");
     return {kStatusNoSuchObjectInstance, false};
@@ -275,10 +275,10 @@ PrintAnswer HandleNAction(PrintState& state, PrintRequest& request) {
   return {status, false};
 }
 
-PrintAnswer HandleNDelete(PrintState& state, PrintRequest& request) {
+PrintAnswer HandleNDelete(PrintState &state, PrintRequest &request) {
   LogInfo("N-DELETE");
   NDelete::ReadRQ(&request.association, request.command);
-  FilmSession& session = state.filmSession;
+  FilmSession &session = state.filmSession;
   uint16_t status = kStatusNoSuchSOPClass;
   if (request.sopClassUID == kFilmSessionClassUID) {
     status = session.Delete(request.sopInstanceUID);
@@ -302,13 +302,13 @@ PrintAnswer HandleNDelete(PrintState& state, PrintRequest& request) {
   return {status, false};
 }
 
-void ReleaseFilmBoxes(PrintState& state) {
-  for (auto& filmBox : state.filmSession.FilmBoxes)
+void ReleaseFilmBoxes(PrintState &state) {
+  for (auto &filmBox : state.filmSession.FilmBoxes)
     filmBox->Release();
   state.filmSession.FilmBoxes.clear();
 }
 
-void FinishStoredSession(PrintState& state, const std::string& calledAETitle) {
+void FinishStoredSession(PrintState &state, const std::string &calledAETitle) {
   if (IsStoredPrint(state.filmSession))
     FinishStoredSession(state.storedSession, calledAETitle);
 }

@@ -24,11 +24,11 @@ std::unique_ptr<PrintState> CreatePrintState();
 // One request as the handler hands it over. sopInstanceUID is the requested
 // instance; an N-CREATE may replace it with the instance it created.
 struct PrintRequest {
-  PDU_Service& association;
-  const DcmObj& command;
+  PDU_Service &association;
+  const DcmObj &command;
   std::string sopClassUID;
   std::string sopInstanceUID;
-  DcmObj& dataSet; // the request's data set, then the response's
+  DcmObj &dataSet; // the request's data set, then the response's
   std::string callingAETitle;
   std::string calledAETitle;
   int socket;
@@ -42,13 +42,13 @@ struct PrintAnswer {
   bool endAssociation = false;
 };
 
-PrintAnswer HandleNCreate(PrintState& state, PrintRequest& request);
-PrintAnswer HandleNSet(PrintState& state, PrintRequest& request);
-PrintAnswer HandleNAction(PrintState& state, PrintRequest& request);
-PrintAnswer HandleNDelete(PrintState& state, PrintRequest& request);
+PrintAnswer HandleNCreate(PrintState &state, PrintRequest &request);
+PrintAnswer HandleNSet(PrintState &state, PrintRequest &request);
+PrintAnswer HandleNAction(PrintState &state, PrintRequest &request);
+PrintAnswer HandleNDelete(PrintState &state, PrintRequest &request);
 
 // At the end of the association: releases and destroys the film boxes left.
-void ReleaseFilmBoxes(PrintState& state);
+void ReleaseFilmBoxes(PrintState &state);
 // At the end of the association, after it no longer counts as active: the
 // "finalized" marker of a "DICOM" session.
-void FinishStoredSession(PrintState& state, const std::string& calledAETitle);
+void FinishStoredSession(PrintState &state, const std::string &calledAETitle);

@@ -14,21 +14,22 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kSession = R"({"op":"createSession","attrs":{"NumberOfCopies":"1","FilmSessionLabel":"CHEST"}})";
+const std::string kSession =
+    R"({"op":"createSession","attrs":{"NumberOfCopies":"1","FilmSessionLabel":"CHEST"}})";
 
-std::string FilmBoxStep(const std::string& format) {
+std::string FilmBoxStep(const std::string &format) {
   return R"({"op":"createFilmBox","attrs":{"ImageDisplayFormat":"STANDARD\\)" + format +
          R"(","FilmSizeID":"14INX17IN","FilmOrientation":"PORTRAIT"}})";
 }
 
-std::string SetImageStep(int filmBox, int box, const std::string& image,
-                         const std::string& polarity = "") {
+std::string SetImageStep(int filmBox, int box, const std::string &image,
+                         const std::string &polarity = "") {
   return R"({"op":"setImage","filmBox":)" + std::to_string(filmBox) + R"(,"box":)" +
          std::to_string(box) + R"(,"image":)" + image +
          (polarity.empty() ? "" : R"(,"polarity":")" + polarity + "\"") + "}";
 }
 
-std::string Job(const std::string& meta, const std::vector<std::string>& steps) {
+std::string Job(const std::string &meta, const std::vector<std::string> &steps) {
   std::string job = R"({"meta":")" + meta + R"(","steps":[)";
   for (size_t i = 0; i < steps.size(); ++i)
     job += (i ? "," : "") + steps[i];
@@ -36,8 +37,8 @@ std::string Job(const std::string& meta, const std::vector<std::string>& steps) 
 }
 
 // One film box with one image, printed by N-ACTION on the film box, then deleted.
-std::string SingleFilmJob(const std::string& meta, const std::string& image,
-                          const std::string& polarity = "") {
+std::string SingleFilmJob(const std::string &meta, const std::string &image,
+                          const std::string &polarity = "") {
   return Job(meta, {kSession, FilmBoxStep("1,1"), SetImageStep(0, 0, image, polarity),
                     R"({"op":"printFilmBox","filmBox":0})", R"({"op":"deleteFilmBox","filmBox":0})",
                     R"({"op":"deleteSession"})"});
@@ -59,14 +60,14 @@ std::vector<uint8_t> PatternBytes(int rows, int columns, int bits) {
 }
 
 // The one file in files that is not in before.
-fs::path NewFile(const std::vector<fs::path>& before, const std::vector<fs::path>& files) {
-  for (const auto& file : files)
+fs::path NewFile(const std::vector<fs::path> &before, const std::vector<fs::path> &files) {
+  for (const auto &file : files)
     if (std::find(before.begin(), before.end(), file) == before.end())
       return file;
   return {};
 }
 
-void ExpectAllSucceeded(const PrintJobResult& result, size_t steps) {
+void ExpectAllSucceeded(const PrintJobResult &result, size_t steps) {
   ASSERT_EQ(result.statuses.size(), steps) << result.output;
   for (size_t i = 0; i < steps; ++i)
     EXPECT_EQ(result.statuses[i], 0) << "step " << i << "\n" << result.output;
@@ -76,9 +77,9 @@ void ExpectAllSucceeded(const PrintJobResult& result, size_t steps) {
 
 TEST(PrintDcmjs, FilmsShowTheTestPatternInJpegAndPdfFiles) {
   struct Case {
-    const char* name;
-    const char* called; // JPG or PDF
-    const char* meta;
+    const char *name;
+    const char *called; // JPG or PDF
+    const char *meta;
     std::string image;
     std::string polarity;
     bool darkTop; // grey: the top half of the image is dark on the film
@@ -97,9 +98,10 @@ TEST(PrintDcmjs, FilmsShowTheTestPatternInJpegAndPdfFiles) {
   };
   PrintServer server;
   ASSERT_TRUE(server.WaitListening()) << server.Log();
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
-    const std::string folder = std::string("filmbox/") + (c.called == std::string("JPG") ? "JPEG" : "PDF");
+    const std::string folder =
+        std::string("filmbox/") + (c.called == std::string("JPG") ? "JPEG" : "PDF");
     const auto before = server.Files(folder);
     const PrintJobResult result =
         RunPrintJob(server.port, c.called, SingleFilmJob(c.meta, c.image, c.polarity));
@@ -171,7 +173,7 @@ TEST(PrintDcmjs, TwoFilmBoxesBecomeStoredPrintsThatReferenceTheirHardcopyImages)
     EXPECT_EQ(sp.find("(2010,0510)"), std::string::npos) << "no sequences in the content";
     EXPECT_NE(sp.find("(2100,0140) AE [STORE]"), std::string::npos) << sp;
     EXPECT_NE(sp.find("(2000,0050) LO [CHEST]"), std::string::npos) << sp;
-    for (const std::string& imageBox : result.imageBoxes[f]) {
+    for (const std::string &imageBox : result.imageBoxes[f]) {
       EXPECT_NE(sp.find("(0008,1155) UI [" + imageBox + "]"), std::string::npos) << sp;
       const fs::path hg = folder / ("HG." + imageBox);
       const std::string dump = Dcmdump(hg, &code);
@@ -188,7 +190,7 @@ TEST(PrintDcmjs, TwoFilmBoxesBecomeStoredPrintsThatReferenceTheirHardcopyImages)
   EXPECT_EQ(PixelDataOf(hg12), PatternBytes(32, 48, 12));
   const std::string dump12 = Dcmdump(hg12);
   size_t at = 0;
-  for (const char* tag : {"(0028,0002) US 1", "(0028,0004) CS [MONOCHROME2]", "(0028,0010) US 32",
+  for (const char *tag : {"(0028,0002) US 1", "(0028,0004) CS [MONOCHROME2]", "(0028,0010) US 32",
                           "(0028,0011) US 48", "(0028,0100) US 16", "(0028,0101) US 12",
                           "(0028,0102) US 11", "(0028,0103) US 0", "(7fe0,0010) OW"}) {
     at = dump12.find(tag, at);
@@ -198,7 +200,7 @@ TEST(PrintDcmjs, TwoFilmBoxesBecomeStoredPrintsThatReferenceTheirHardcopyImages)
 
 TEST(PrintDcmjs, FailedRequestsGetDefiniteStatusesAndLogLines) {
   struct Case {
-    const char* name;
+    const char *name;
     std::vector<std::string> steps;
     std::vector<int> statuses;
     std::vector<std::string> logLines;
@@ -208,16 +210,21 @@ TEST(PrintDcmjs, FailedRequestsGetDefiniteStatusesAndLogLines) {
        {kSession, FilmBoxStep("1,1"), R"({"op":"setImageUID","uid":"1.2.3.4.5"})"},
        {0, 0, 0x0112},
        {"ERROR: Set Image Box: 274", "ERROR, FilmBoxes->Count=1, SOPInstanceUID=1.2.3.4.5"}},
-      {"N-ACTION before any film session", {R"({"op":"printSession"})"}, {0x0112},
+      {"N-ACTION before any film session",
+       {R"({"op":"printSession"})"},
+       {0x0112},
        {"ERROR, There are no printers defined!"}},
       {"N-ACTION of an unknown film box",
        {kSession, R"({"op":"printFilmBox","uid":"1.2.3.9"})"},
        {0, 0x0112},
        {"ERROR: Print Film Box: 274"}},
-      {"N-ACTION of another film session", {kSession, R"({"op":"printSession","uid":"1.2.3.8"})"},
+      {"N-ACTION of another film session",
+       {kSession, R"({"op":"printSession","uid":"1.2.3.8"})"},
        {0, 0x0112},
        {"ERROR: Print Film Session: 274"}},
-      {"N-SET of the film session", {kSession, R"({"op":"setSession"})"}, {0, 0},
+      {"N-SET of the film session",
+       {kSession, R"({"op":"setSession"})"},
+       {0, 0},
        {"WARNING, Film Session SET not supported"}},
       {"N-SET, N-ACTION and N-DELETE of a class not handled",
        {kSession,
@@ -226,18 +233,19 @@ TEST(PrintDcmjs, FailedRequestsGetDefiniteStatusesAndLogLines) {
         R"({"op":"raw","service":"delete","class":"1.2.840.10008.5.1.1.16","uid":"1.2.840.10008.5.1.1.17"})"},
        {0, 0x0118, 0x0118, 0x0118},
        {}},
-      {"N-DELETE of an unknown film box", {kSession, R"({"op":"deleteFilmBox","uid":"1.2.3.7"})"},
+      {"N-DELETE of an unknown film box",
+       {kSession, R"({"op":"deleteFilmBox","uid":"1.2.3.7"})"},
        {0, 0x0112},
        {"ERROR, Delete Film Box: 274"}},
   };
-  for (const char* called : {"JPG", "STORE"}) {
+  for (const char *called : {"JPG", "STORE"}) {
     PrintServer server;
     ASSERT_TRUE(server.WaitListening()) << server.Log();
-    for (const Case& c : cases) {
+    for (const Case &c : cases) {
       SCOPED_TRACE(std::string(called) + ": " + c.name);
       const PrintJobResult result = RunPrintJob(server.port, called, Job("gray", c.steps));
       EXPECT_EQ(result.statuses, c.statuses) << result.output << server.Log();
-      for (const std::string& line : c.logLines)
+      for (const std::string &line : c.logLines)
         EXPECT_TRUE(server.WaitForLog(line)) << line << "\n" << server.Log();
     }
     EXPECT_TRUE(server.Files("filmbox/JPEG").empty());
@@ -248,9 +256,8 @@ TEST(PrintDcmjs, FailedRequestsGetDefiniteStatusesAndLogLines) {
 TEST(PrintDcmjs, CalledTitleWithoutRuleAndNoDefaultRuleEndsTheAssociation) {
   PrintServer server({"PDF|PDF|0|FALSE|9|10|10|0|0|0|0\r\n", "AETIndex=-1\n"});
   ASSERT_TRUE(server.WaitListening()) << server.Log();
-  const PrintJobResult result =
-      RunPrintJob(server.port, "NOBODY",
-                  R"({"meta":"gray","pduTimeout":3000,"steps":[)" + kSession + "]}");
+  const PrintJobResult result = RunPrintJob(
+      server.port, "NOBODY", R"({"meta":"gray","pduTimeout":3000,"steps":[)" + kSession + "]}");
   EXPECT_EQ(result.statuses, std::vector<int>{-1}) << result.output;
   EXPECT_TRUE(server.WaitForLog("ERROR, No printing rules defined")) << server.Log();
   EXPECT_NE(server.Log().find("INFO, AET = NOBODY, Printer Name = \n"), std::string::npos);
@@ -261,19 +268,18 @@ TEST(PrintDcmjs, CalledTitleWithoutRuleAndNoDefaultRuleEndsTheAssociation) {
 
 TEST(PrintDcmjs, CalibrationModePrintsTheCalibrationFilm) {
   struct Case {
-    const char* name;
-    const char* settings;
-    const char* called;
+    const char *name;
+    const char *settings;
+    const char *called;
   };
-  for (const Case& c : {Case{"configured", "Calibration=1\n", "PDF"},
+  for (const Case &c : {Case{"configured", "Calibration=1\n", "PDF"},
                         Case{"called CALIBRATION", "", "CALIBRATION"}}) {
     SCOPED_TRACE(c.name);
     PrintServer server({kThreeRules, c.settings});
     ASSERT_TRUE(server.WaitListening()) << server.Log();
-    const PrintJobResult result =
-        RunPrintJob(server.port, c.called,
-                    Job("gray", {kSession, FilmBoxStep("2,2"),
-                                 R"({"op":"printFilmBox","filmBox":0})"}));
+    const PrintJobResult result = RunPrintJob(
+        server.port, c.called,
+        Job("gray", {kSession, FilmBoxStep("2,2"), R"({"op":"printFilmBox","filmBox":0})"}));
     ExpectAllSucceeded(result, 3);
     ASSERT_EQ(result.imageBoxes.size(), 1u);
     EXPECT_EQ(result.imageBoxes[0].size(), 1u) << "a calibration film has one image box";
@@ -294,19 +300,19 @@ TEST(PrintDcmjs, ConcurrentAssociationsToOneRuleWriteDistinctFiles) {
       Job("gray", {kSession, FilmBoxStep("1,1"),
                    SetImageStep(0, 0, R"({"rows":128,"columns":128,"bits":12})"),
                    R"({"op":"printSession"})", R"({"op":"deleteSession"})"});
-  for (const char* called : {"STORE", "PDF"}) {
+  for (const char *called : {"STORE", "PDF"}) {
     SCOPED_TRACE(called);
     PrintJobResult results[2];
     std::thread first([&] { results[0] = RunPrintJob(server.port, called, job); });
     results[1] = RunPrintJob(server.port, called, job);
     first.join();
-    for (const auto& result : results)
+    for (const auto &result : results)
       ExpectAllSucceeded(result, 5);
   }
   // Two sessions within the same minute: two session folders, each complete.
   const auto sessions = server.Folders("imagebox");
   ASSERT_EQ(sessions.size(), 2u) << server.Log();
-  for (const auto& folder : sessions) {
+  for (const auto &folder : sessions) {
     EXPECT_TRUE(WaitForFileText(folder / "finalized", "STORE"));
     EXPECT_EQ(server.Files(fs::relative(folder, server.Home()).string()).size(), 3u);
   }

@@ -15,7 +15,7 @@ namespace fs = std::filesystem;
 namespace {
 
 // A Secondary Capture image of rows x columns, the top half black, the bottom half white.
-fs::path WriteTestImage(const fs::path& folder, const std::string& name, int bits) {
+fs::path WriteTestImage(const fs::path &folder, const std::string &name, int bits) {
   const int size = 256;
   const int bytesPerSample = bits > 8 ? 2 : 1;
   std::vector<uint8_t> pixels;
@@ -65,27 +65,34 @@ struct DcmtkJob {
 };
 
 // Renders and sends the job; returns dcmprscu's output.
-std::string PrintWithDcmtk(int port, const DcmtkJob& job) {
+std::string PrintWithDcmtk(int port, const DcmtkJob &job) {
   TempDir work;
   const fs::path cfg = work.path() / "dcmpstat.cfg";
-  std::string printer = "[CORVANEL]\nAetitle = " + job.called +
-                        "\nDescription = Corvanel\nHostname = 127.0.0.1\nPort = " +
-                        std::to_string(port) +
-                        "\nType = PRINTER\nMaxPDU = 16384\nImplicitOnly = true\n"
-                        "DisableNewVRs = true\nFilmSizeID = 14INX17IN\n"
-                        "DisplayFormat = 1,1\\2,2\nSupports12Bit = " +
-                        (job.supports12Bit ? "true" : "false") + "\nSupportsPresentationLUT = " +
-                        (job.presentationLUT ? "true" : "false") +
-                        "\nPresentationLUTinFilmSession = false\nAnnotation = false\n";
-  WriteFile(cfg, "[[GENERAL]]\n[DATABASE]\nDirectory = " + (work.path() / "db").string() +
-                     "\n[PRINT]\nSpooler = dcmprscu\nDirectory = " +
-                     (work.path() / "spool").string() +
-                     "\nDetailedLog = false\n[[COMMUNICATION]]\n" + printer);
+  std::string printer =
+      "[CORVANEL]\nAetitle = " + job.called +
+      "\nDescription = Corvanel\nHostname = 127.0.0.1\nPort = " + std::to_string(port) +
+      "\nType = PRINTER\nMaxPDU = 16384\nImplicitOnly = true\n"
+      "DisableNewVRs = true\nFilmSizeID = 14INX17IN\n"
+      "DisplayFormat = 1,1\\2,2\nSupports12Bit = " +
+      (job.supports12Bit ? "true" : "false") +
+      "\nSupportsPresentationLUT = " + (job.presentationLUT ? "true" : "false") +
+      "\nPresentationLUTinFilmSession = false\nAnnotation = false\n";
+  WriteFile(cfg,
+            "[[GENERAL]]\n[DATABASE]\nDirectory = " + (work.path() / "db").string() +
+                "\n[PRINT]\nSpooler = dcmprscu\nDirectory = " + (work.path() / "spool").string() +
+                "\nDetailedLog = false\n[[COMMUNICATION]]\n" + printer);
   fs::create_directories(work.path() / "db");
   fs::create_directories(work.path() / "spool");
-  std::vector<std::string> render{"dcmpsprt", "-c", cfg.string(), "-p", "CORVANEL", "--layout",
-                                  std::to_string(job.columns), std::to_string(job.rows),
-                                  "--filmsize", "14INX17IN"};
+  std::vector<std::string> render{"dcmpsprt",
+                                  "-c",
+                                  cfg.string(),
+                                  "-p",
+                                  "CORVANEL",
+                                  "--layout",
+                                  std::to_string(job.columns),
+                                  std::to_string(job.rows),
+                                  "--filmsize",
+                                  "14INX17IN"};
   const int bits = job.supports12Bit ? 12 : 8;
   for (int i = 0; i < job.images; ++i)
     render.push_back(WriteTestImage(work.path(), "image" + std::to_string(i), bits).string());
@@ -93,13 +100,13 @@ std::string PrintWithDcmtk(int port, const DcmtkJob& job) {
   if (RunCommand(render, &output) != 0)
     return "dcmpsprt failed: " + output;
   std::vector<fs::path> storedPrints;
-  for (const auto& entry : fs::directory_iterator(work.path() / "db"))
+  for (const auto &entry : fs::directory_iterator(work.path() / "db"))
     if (entry.path().filename().string().rfind("SP_", 0) == 0)
       storedPrints.push_back(entry.path());
   if (storedPrints.size() != 1)
     return "dcmpsprt made " + std::to_string(storedPrints.size()) + " Stored Prints: " + output;
-  std::vector<std::string> send{"dcmprscu", "-c", cfg.string(), "-p", "CORVANEL", "-v",
-                                "--copies", std::to_string(job.copies)};
+  std::vector<std::string> send{"dcmprscu", "-c", cfg.string(), "-p",
+                                "CORVANEL", "-v", "--copies",   std::to_string(job.copies)};
   if (!job.label.empty()) {
     send.push_back("--label");
     send.push_back(job.label);
@@ -114,7 +121,7 @@ std::string PrintWithDcmtk(int port, const DcmtkJob& job) {
 }
 
 // dcmprscu exits 0 on failure too: success is no error line and a successful N-ACTION.
-void ExpectPrinted(const std::string& output) {
+void ExpectPrinted(const std::string &output) {
   EXPECT_FALSE(std::regex_search(output, std::regex("(^|\n)E: "))) << output;
   const size_t action = output.find("N-ACTION RSP");
   ASSERT_NE(action, std::string::npos) << output;
@@ -125,30 +132,34 @@ void ExpectPrinted(const std::string& output) {
 
 TEST(PrintDcmtk, JobsFromDcmprscuComeOutAsFilms) {
   struct Case {
-    const char* name;
+    const char *name;
     DcmtkJob job;
-    const char* folder;
+    const char *folder;
     int width, height; // of the film
   };
   const std::vector<Case> cases = {
       {"8-bit STANDARD\\1,1 into JPEG", {}, "filmbox/JPEG", 799, 800},
       {"12-bit STANDARD\\2,2 into PDF, session print, copies and label",
-       {"PDF", true, false, 2, 2, 4, true, 2, "DCMTKJOB"}, "filmbox/PDF", 1598, 1600},
+       {"PDF", true, false, 2, 2, 4, true, 2, "DCMTKJOB"},
+       "filmbox/PDF",
+       1598,
+       1600},
   };
   PrintServer server;
   ASSERT_TRUE(server.WaitListening()) << server.Log();
-  for (const Case& c : cases) {
+  for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
     const auto before = server.Files(c.folder);
     ExpectPrinted(PrintWithDcmtk(server.port, c.job));
     const auto after = server.Files(c.folder);
     ASSERT_EQ(after.size(), before.size() + 1) << server.Log();
     fs::path file;
-    for (const auto& candidate : after)
+    for (const auto &candidate : after)
       if (std::find(before.begin(), before.end(), candidate) == before.end())
         file = candidate;
-    if (!c.job.label.empty())
+    if (!c.job.label.empty()) {
       EXPECT_NE(file.filename().string().find("_" + c.job.label + "_"), std::string::npos) << file;
+    }
     Film film;
     std::string error;
     ASSERT_TRUE(DecodeFilm(file, film, error)) << error;
@@ -203,7 +214,7 @@ TEST(PrintDcmtk, JobFromDcmprscuIsStoredAsStoredPrint) {
   ASSERT_TRUE(WaitForFileText(sessions.front() / "finalized", "STORE"));
   const auto files = server.Files(fs::relative(sessions.front(), server.Home()).string());
   int storedPrints = 0, hardcopies = 0;
-  for (const auto& file : files) {
+  for (const auto &file : files) {
     const std::string name = file.filename().string();
     if (name == "finalized")
       continue;

@@ -11,8 +11,8 @@ using namespace testing_support;
 namespace fs = std::filesystem;
 
 PrintServer::PrintServer(PrintServerSettings settings) : port(FreePort()) {
-  WriteFile(home_.path() / "corvanel.ini", "[CORVANEL]\nPort=" + std::to_string(port) +
-                                               "\nLogLevel=1\n" + settings.settings);
+  WriteFile(home_.path() / "corvanel.ini",
+            "[CORVANEL]\nPort=" + std::to_string(port) + "\nLogLevel=1\n" + settings.settings);
   WriteFile(home_.path() / "printers.txt", settings.rules);
   process_ = std::make_unique<ChildProcess>(
       std::vector<std::string>{BuildPath("corvanel-server")},
@@ -28,7 +28,7 @@ bool PrintServer::WaitListening() {
 
 std::string PrintServer::Log() const { return process_->Stderr(); }
 
-bool PrintServer::WaitForLog(const std::string& text, std::chrono::milliseconds timeout) const {
+bool PrintServer::WaitForLog(const std::string &text, std::chrono::milliseconds timeout) const {
   const auto end = std::chrono::steady_clock::now() + timeout;
   while (Log().find(text) == std::string::npos) {
     if (std::chrono::steady_clock::now() > end)
@@ -38,7 +38,7 @@ bool PrintServer::WaitForLog(const std::string& text, std::chrono::milliseconds 
   return true;
 }
 
-int PrintServer::CountInLog(const std::string& text) const {
+int PrintServer::CountInLog(const std::string &text) const {
   const std::string log = Log();
   int count = 0;
   for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1))
@@ -47,7 +47,7 @@ int PrintServer::CountInLog(const std::string& text) const {
 }
 
 namespace {
-std::vector<fs::path> Entries(const fs::path& folder, bool folders) {
+std::vector<fs::path> Entries(const fs::path &folder, bool folders) {
   std::vector<fs::path> found;
   std::error_code error;
   for (auto it = fs::directory_iterator(folder, error); !error && it != fs::directory_iterator();
@@ -59,15 +59,15 @@ std::vector<fs::path> Entries(const fs::path& folder, bool folders) {
 }
 } // namespace
 
-std::vector<fs::path> PrintServer::Files(const std::string& relative) const {
+std::vector<fs::path> PrintServer::Files(const std::string &relative) const {
   return Entries(home_.path() / relative, false);
 }
 
-std::vector<fs::path> PrintServer::Folders(const std::string& relative) const {
+std::vector<fs::path> PrintServer::Folders(const std::string &relative) const {
   return Entries(home_.path() / relative, true);
 }
 
-PrintJobResult RunPrintJob(int port, const std::string& calledAETitle, const std::string& job) {
+PrintJobResult RunPrintJob(int port, const std::string &calledAETitle, const std::string &job) {
   TempDir folder;
   const fs::path jobFile = folder.path() / "job.json";
   WriteFile(jobFile, job);
@@ -100,7 +100,7 @@ PrintJobResult RunPrintJob(int port, const std::string& calledAETitle, const std
   return result;
 }
 
-bool DecodeFilm(const fs::path& path, Film& film, std::string& error) {
+bool DecodeFilm(const fs::path &path, Film &film, std::string &error) {
   fs::path jpeg = path;
   TempDir extracted;
   if (path.extension() == ".pdf") {
@@ -118,8 +118,7 @@ bool DecodeFilm(const fs::path& path, Film& film, std::string& error) {
     jpeg = images.front();
   }
   JPEGImage image;
-  if (!LoadJPEGImage(jpeg.string(), image, error) ||
-      !DecodeJPEGImage(image, film.pixels, error))
+  if (!LoadJPEGImage(jpeg.string(), image, error) || !DecodeJPEGImage(image, film.pixels, error))
     return false;
   film.width = image.Width;
   film.height = image.Height;
@@ -127,7 +126,7 @@ bool DecodeFilm(const fs::path& path, Film& film, std::string& error) {
   return true;
 }
 
-std::string Dcmdump(const fs::path& path, int* code) {
+std::string Dcmdump(const fs::path &path, int *code) {
   std::string output;
   const int exit = RunCommand({"dcmdump", "-M", "+L", path.string()}, &output);
   if (code)
@@ -135,14 +134,14 @@ std::string Dcmdump(const fs::path& path, int* code) {
   return output;
 }
 
-std::vector<uint8_t> PixelDataOf(const fs::path& path) {
+std::vector<uint8_t> PixelDataOf(const fs::path &path) {
   const std::string bytes = ReadFile(path);
   // (7FE0,0010) OW, two reserved bytes, a 4-byte length.
   const std::string marker("\xE0\x7F\x10\x00OW\0\0", 8);
   const size_t at = bytes.rfind(marker);
   if (at == std::string::npos || at + 12 > bytes.size())
     return {};
-  const auto* p = reinterpret_cast<const uint8_t*>(bytes.data()) + at + 8;
+  const auto *p = reinterpret_cast<const uint8_t *>(bytes.data()) + at + 8;
   const size_t length = p[0] | p[1] << 8 | p[2] << 16 | size_t{p[3]} << 24;
   if (at + 12 + length > bytes.size())
     return {};

@@ -28,15 +28,15 @@ public:
 
   bool WaitListening();
   std::string Log() const;
-  bool WaitForLog(const std::string& text,
+  bool WaitForLog(const std::string &text,
                   std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
-  int CountInLog(const std::string& text) const;
-  const std::filesystem::path& Home() const { return home_.path(); }
+  int CountInLog(const std::string &text) const;
+  const std::filesystem::path &Home() const { return home_.path(); }
   pid_t Pid() const { return process_->pid(); }
   // The regular files below Home() / relative, sorted by name.
-  std::vector<std::filesystem::path> Files(const std::string& relative) const;
+  std::vector<std::filesystem::path> Files(const std::string &relative) const;
   // The folders directly below Home() / relative, sorted by name.
-  std::vector<std::filesystem::path> Folders(const std::string& relative) const;
+  std::vector<std::filesystem::path> Folders(const std::string &relative) const;
 
   const int port;
 
@@ -56,7 +56,7 @@ struct PrintJobResult {
 };
 
 // Runs the job (the JSON text of print_job.js) against 127.0.0.1:port.
-PrintJobResult RunPrintJob(int port, const std::string& calledAETitle, const std::string& job);
+PrintJobResult RunPrintJob(int port, const std::string &calledAETitle, const std::string &job);
 
 // A decoded film: grey (1 component) or R, G, B samples, rows from the top.
 struct Film {
@@ -70,10 +70,10 @@ struct Film {
 };
 
 // Decodes a JPEG film, or the one JPEG image of a PDF film; false with the reason.
-bool DecodeFilm(const std::filesystem::path& path, Film& film, std::string& error);
+bool DecodeFilm(const std::filesystem::path &path, Film &film, std::string &error);
 
 // dcmdump's listing of a file; exit code in *code.
-std::string Dcmdump(const std::filesystem::path& path, int* code = nullptr);
+std::string Dcmdump(const std::filesystem::path &path, int *code = nullptr);
 
 // The value bytes of the last (7FE0,0010) of a DICOM file in explicit VR little endian.
-std::vector<uint8_t> PixelDataOf(const std::filesystem::path& path);
+std::vector<uint8_t> PixelDataOf(const std::filesystem::path &path);
