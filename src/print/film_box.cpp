@@ -79,7 +79,8 @@ uint16_t FilmBox::Register(const DcmObj &dataset) {
   ImageDisplayFormat = dataset.GetString(0x2010, 0x0010);
   ParseDisplayFormat(ImageDisplayFormat, Columns, Rows);
   const int64_t positions = int64_t{Columns} * Rows;
-  if (positions < 1 || positions > 40) {
+  // Two negative counts would multiply to a positive number of positions.
+  if (Columns < 1 || Rows < 1 || positions > 40) {
     WriteLog("ERROR, FilmBox::Register, rows*cols=" + std::to_string(positions));
     return kStatusInvalidAttributeValue;
   }

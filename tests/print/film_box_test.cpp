@@ -158,6 +158,7 @@ TEST(FilmBoxRegister, ImageDisplayFormats) {
       {"STANDARD\\x,4", 1, 4, true},    {"STANDARD\\5,8", 5, 8, true},
       {"STANDARD\\5,9", 5, 9, false},   {"STANDARD\\2,0", 2, 0, false},
       {"STANDARD\\-2,3", -2, 3, false}, {"STANDARD\\70000,70000", 70000, 70000, false},
+      {"STANDARD\\-2,-3", -2, -3, false}, // a positive product of two negative counts
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.format);
