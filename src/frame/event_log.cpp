@@ -91,11 +91,17 @@ void WriteLog(std::string_view text) {
   std::lock_guard lock(state.mutex);
   if (!state.target)
     return;
-  const std::string line = FormatDateTime("hh:nn:ss") + ", " + std::string(text) + "\n";
+  // Texts from peers (AE titles, labels, UIDs) may hold control characters: a
+  // line break in one must not start a line of its own.
+  std::string safe(text);
+  for (char &c : safe)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+      c = '?';
+  const std::string line = FormatDateTime("hh:nn:ss") + ", " + safe + "\n";
   if (!state.target->file.empty())
     AppendToFile(state.target->file, line);
   if ((!state.target->windowClass.empty() || !state.target->windowTitle.empty()) && state.echoSink)
-    state.echoSink(std::string(text));
+    state.echoSink(safe);
 }
 
 void CloseLog() {

@@ -56,6 +56,18 @@ TEST_F(EventLog, LineIsTimeCommaBlankTextAndLineFeed) {
   EXPECT_EQ(echoed, std::vector<std::string>{"INFO, Initialize port: 104"});
 }
 
+TEST_F(EventLog, ControlCharactersFromPeersCannotStartALineOfTheirOwn) {
+  std::vector<std::string> echoed;
+  SetLogEchoSink([&](const std::string &text) { echoed.push_back(text); });
+  SetLogTarget(file, "", "TCorvanelMainForm");
+  WriteLog("INFO, Associated with A\nERROR, forged\r\x1b[2J\x7f\t\xe4");
+  const std::vector<std::string> lines = Lines(ReadFile(file));
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NE(lines[0].find(", INFO, Associated with A?ERROR, forged??[2J??\xe4"), std::string::npos)
+      << lines[0];
+  EXPECT_EQ(echoed, std::vector<std::string>{"INFO, Associated with A?ERROR, forged??[2J??\xe4"});
+}
+
 TEST_F(EventLog, LevelFilterByTheWriter) {
   struct Case {
     int level;
