@@ -17,7 +17,9 @@
 #include "render/pdf_writer.h"
 
 std::string FileNamePart(const std::string& text) {
-  std::string part = text;
+  // Longer than any valid Film Size ID or label (64 characters): the file name
+  // stays within the file system's limit of 255 bytes.
+  std::string part = text.substr(0, kMaxFileNamePart);
   for (char& c : part) {
     const unsigned char u = static_cast<unsigned char>(c);
     if (c == '/' || c == '\\' || c == ':' || u < 0x20 || u == 0x7f) c = '_';

@@ -11,7 +11,8 @@ class FilmBox;
 
 // A Film Size ID or Film Session Label made safe to stand in a file name: "/",
 // "\", ":", NUL, control characters and a leading "." become "_"; every other
-// character stays.
+// character stays. Cut after kMaxFileNamePart characters.
+inline constexpr std::size_t kMaxFileNamePart = 64;
 std::string FileNamePart(const std::string& text);
 
 // yy.mm.dd_hh.nn.ss_<film size>_<label>_<job, 3 digits> + ".pdf" for "PDF", else ".jpg".

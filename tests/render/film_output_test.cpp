@@ -50,6 +50,12 @@ TEST(FilmFileName, FiltersWhatCannotStandInAFileName) {
             "26.01.02_03.04.05_14INX17IN__012.pdf");
   EXPECT_EQ(FilmFileName("26.01.02_03.04.05", "A4", "", 0, "PACS"),
             "26.01.02_03.04.05_A4__000.jpg");
+  // Over-long values are cut, so that the name stays below 255 bytes.
+  EXPECT_EQ(FileNamePart(std::string(1000, 'L')), std::string(kMaxFileNamePart, 'L'));
+  EXPECT_LT(FilmFileName("26.01.02_03.04.05", std::string(300, 'F'), std::string(1000, 'L'), 1,
+                         "PDF")
+                .size(),
+            200u);
 }
 
 // A program folder of its own, a fixed clock and a private print counter.
