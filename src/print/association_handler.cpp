@@ -21,6 +21,8 @@
 namespace {
 
 constexpr uint32_t kMaximumPDULength = 16384;
+// C-STORE status "Error: Cannot understand" (PS3.4 B.2.3).
+constexpr uint16_t kStatusCannotUnderstand = 0xC000;
 constexpr const char* kClearCanvasClassUID = "1.3.6.1.4.1.25403.1.1.1";
 
 // Leading and trailing blanks and control characters removed.
@@ -213,10 +215,13 @@ void AssociationHandler::ServeStore() {
   if (LogEnabled(1))
     WriteLog("C-STORE");
   DcmObj stored;
-  if (!CStore::ReadRQ(&pdu_, command_, &stored))
+  // A request that announces no data set is answered "cannot understand",
+  // so that its SCU does not wait for a response that never comes.
+  const bool read = CStore::ReadRQ(&pdu_, command_, &stored);
+  if (!read && !pdu_.Link.dsocket.IsConnected())
     return;
   stored.Clear(); // acknowledged, not kept
-  if (!CStore::WriteRSP(pdu_, &command_, 0)) {
+  if (!CStore::WriteRSP(pdu_, &command_, read ? 0 : kStatusCannotUnderstand)) {
     WriteLog("ERROR: Store RSP: Failed! " + Handle());
     goOn_ = false;
   }
