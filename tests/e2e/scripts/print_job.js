@@ -10,6 +10,7 @@
 //        {"op":"raw","service":"set"|"action"|"delete","class":"UID","uid":"UID"}
 // Prints, after the association has closed, the lines
 //   "elapsed MS" (from the association request to the last response),
+//   "times MS..." (the same to each step's response),
 //   "statuses S1 S2 ..." (decimal; "-" for a step without response),
 //   "session UID", "filmbox UID" per film box, "imagebox I UID" per image box of film box I.
 const fs = require('fs');
@@ -77,7 +78,7 @@ function makeImage(spec) {
   return item;
 }
 
-const result = { statuses: [], filmBoxes: [], imageBoxes: [], session: null };
+const result = { statuses: [], times: [], filmBoxes: [], imageBoxes: [], session: null };
 const client = new Client();
 let started = 0, lastResponse = 0;
 const steps = job.steps.map((step) => ({ step, request: null }));
@@ -164,6 +165,7 @@ steps.forEach((entry, index) => {
   result.statuses.push(null);
   request.on('response', (response) => {
     lastResponse = Date.now();
+    result.times[index] = lastResponse - started;
     result.statuses[index] = response.getStatus();
     if (step.op === 'createSession') result.session = response.getAffectedSopInstanceUid();
     if (step.op === 'createFilmBox') {
@@ -182,6 +184,7 @@ resolve();
 client.on('networkError', () => {});
 client.on('closed', () => {
   const lines = ['elapsed ' + (lastResponse - started),
+                 'times ' + result.times.join(' '),
                  'statuses ' + result.statuses.map((s) => (s === null ? '-' : String(s))).join(' ')];
   if (result.session) lines.push('session ' + result.session);
   result.filmBoxes.forEach((uid) => lines.push('filmbox ' + uid));
