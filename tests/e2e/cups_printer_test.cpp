@@ -72,6 +72,7 @@ std::string PdfInfo(const std::filesystem::path& pdf, const std::string& field) 
 class CupsPrint : public ::testing::Test {
 protected:
   void SetUp() override {
+    SKIP_UNLESS_PRIVATE_SPOOLER_CAN_RUN();
     ASSERT_TRUE(spooler_.Ready()) << spooler_.Problem();
     spooler_.UseFromThisProcess();
     setenv("XDG_CONFIG_HOME", config_.path().c_str(), 1);

@@ -40,6 +40,7 @@ std::string PdfPages(const std::filesystem::path& pdf) {
 }
 
 TEST(CupsServer, FilmBoxesPrintedThroughTheServer) {
+  SKIP_UNLESS_PRIVATE_SPOOLER_CAN_RUN();
   PrivateSpooler spooler;
   ASSERT_TRUE(spooler.Ready()) << spooler.Problem();
   spooler.UseFromThisProcess(); // corvanel-server inherits CUPS_SERVER

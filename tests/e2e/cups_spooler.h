@@ -9,7 +9,15 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "support/test_support.h"
+
+// The capture backend must be owned by root (cupsd runs mode-700 backends as
+// root), so the private spooler runs only when the tests run as root, as in CI.
+#define SKIP_UNLESS_PRIVATE_SPOOLER_CAN_RUN()                                                      \
+  if (::geteuid() != 0)                                                                            \
+  GTEST_SKIP() << "the private CUPS spooler needs root"
 
 class PrivateSpooler {
 public:
