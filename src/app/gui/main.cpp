@@ -6,7 +6,7 @@
 #include "ui/corvanel_forms.h"
 #include "ui/stop_signals.h"
 
-int main(int argc, char** argv) {
+int main(int argc, char **argv) {
   // Before any thread starts, so that only the window takes SIGTERM and SIGINT.
   const int stopSignals = BlockStopSignals();
   // A peer that drops its connection mid-send must not end the server.
