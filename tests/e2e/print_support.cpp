@@ -14,10 +14,12 @@ PrintServer::PrintServer(PrintServerSettings settings) : port(FreePort()) {
   WriteFile(home_.path() / "corvanel.ini",
             "[CORVANEL]\nPort=" + std::to_string(port) + "\nLogLevel=1\n" + settings.settings);
   WriteFile(home_.path() / "printers.txt", settings.rules);
-  process_ = std::make_unique<ChildProcess>(
-      std::vector<std::string>{BuildPath("corvanel-server")},
-      std::map<std::string, std::string>{{"CORVANEL_HOME", home_.path().string()},
-                                         {"XDG_CONFIG_HOME", config_.path().string()}});
+  std::vector<std::string> argv = settings.launcher;
+  argv.push_back(BuildPath("corvanel-server"));
+  std::map<std::string, std::string> environment = settings.environment;
+  environment["CORVANEL_HOME"] = home_.path().string();
+  environment["XDG_CONFIG_HOME"] = config_.path().string();
+  process_ = std::make_unique<ChildProcess>(argv, environment);
 }
 
 PrintServer::~PrintServer() { process_->Stop(SIGTERM, std::chrono::seconds(20)); }

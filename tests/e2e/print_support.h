@@ -4,6 +4,7 @@
 // DICOM files the server writes.
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,7 +19,11 @@ inline const std::string kThreeRules = "PDF|PDF|0|FALSE|9|10|10|0|0|0|0\r\n"
 struct PrintServerSettings {
   std::string rules = kThreeRules;
   // More lines for the section CORVANEL of corvanel.ini ("Key=value\n").
-  std::string settings;
+  std::string settings = {};
+  // A command the server runs under, such as {"prlimit", "--fsize=65536"}.
+  std::vector<std::string> launcher = {};
+  // More environment variables of the server (CUPS_SERVER, ...).
+  std::map<std::string, std::string> environment = {};
 };
 
 class PrintServer {

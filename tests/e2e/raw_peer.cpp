@@ -216,6 +216,8 @@ bool Peer::ReceiveExactly(uint8_t* to, size_t n, int timeoutMs) {
 }
 
 Outcome Peer::Receive(int timeoutMs) {
+  if (timeoutMs == 0)
+    timeoutMs = responseTimeoutMs_;
   Outcome outcome;
   if (fd_ < 0)
     return {"closed"};

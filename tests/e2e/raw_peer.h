@@ -79,8 +79,11 @@ public:
   bool Connected() const { return fd_ >= 0; }
   bool Send(const ByteString& bytes);
   void Close();
-  // Reads one PDU and, for P-DATA, the rest of its message.
-  Outcome Receive(int timeoutMs = 10000);
+  // Reads one PDU and, for P-DATA, the rest of its message; waits at most
+  // timeoutMs for each PDU (the response timeout when not given).
+  Outcome Receive(int timeoutMs = 0);
+  // How long requests wait for their response (10 s unless set).
+  void SetResponseTimeout(int timeoutMs) { responseTimeoutMs_ = timeoutMs; }
 
   // Sends the A-ASSOCIATE-RQ and reads the answer; true for an A-ASSOCIATE-AC.
   bool Associate(const std::string& calledAE = "PDF", const std::string& callingAE = "HOSTILE");
@@ -109,6 +112,7 @@ private:
   int fd_ = -1;
   uint16_t messageID_ = 1;
   std::string session_;
+  int responseTimeoutMs_ = 10000;
 };
 
 inline constexpr const char* kVerificationUID = "1.2.840.10008.1.1";

@@ -19,6 +19,9 @@ int main() {
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
   // A reader of stderr that went away must not end the server.
   std::signal(SIGPIPE, SIG_IGN);
+  // Under a file size limit (a unit's LimitFSIZE=) a write beyond it fails with
+  // EFBIG, reported as a failed film, instead of ending the server.
+  std::signal(SIGXFSZ, SIG_IGN);
 
   InitProgramFolder();
   SetLogEchoSink(StderrEchoSink());
