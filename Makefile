@@ -6,7 +6,7 @@ HOME_DIR ?= $(CURDIR)/run
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: deps build run test test-asan test-tsan bench fuzz clean
+.PHONY: deps build run test test-asan test-tsan bench fuzz fuzz-quick fuzz-long soak clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -40,6 +40,19 @@ bench:
 
 fuzz:
 	$(MAKE) build BUILD=build-fuzz CMAKE_FLAGS="-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCORVANEL_FUZZ=ON -DCORVANEL_GUI=OFF"
+
+# Each libFuzzer target in turn: 20 s for CI, 10 minutes for the long run.
+fuzz-quick: fuzz
+	bash fuzz/run.sh build-fuzz 20
+
+fuzz-long: fuzz
+	bash fuzz/run.sh build-fuzz 600
+
+# Load and soak (not CI): 50 SCUs with mixed jobs for 5 minutes, bursts of 200
+# short associations; CI runs the same test briefly as part of make test.
+soak: build
+	cd $(BUILD) && CORVANEL_SOAK_SECONDS=300 CORVANEL_SOAK_CLIENTS=50 \
+	  ./tests/test_e2e --gtest_filter='Load.*'
 
 clean:
 	rm -rf build build-asan build-tsan build-bench build-fuzz
