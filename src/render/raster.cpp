@@ -2,6 +2,28 @@
 
 #include <algorithm>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr size_t kHugeRasterBytes = size_t{8} << 20;
+
+// Gives the raster storage for size bytes, not yet written. Page rasters and
+// large cells run to tens of megabytes, freshly mapped for each film: backed by
+// huge pages, their first touch takes one fault per 2 MB instead of per 4 KB.
+// Small rasters come from the heap and stay with normal pages.
+void ReservePixels(Raster& raster, size_t size) {
+  raster.pixels.reserve(size);
+  if (size < kHugeRasterBytes) return;
+  static const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+  const uintptr_t begin = reinterpret_cast<uintptr_t>(raster.pixels.data());
+  const uintptr_t first = (begin + page - 1) & ~(page - 1), last = (begin + size) & ~(page - 1);
+  if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+}
+
+} // namespace
+
 uint8_t GreyOf(RGBColor colour) {
   return static_cast<uint8_t>((colour.r + colour.g + colour.b) / 3);
 }
@@ -11,6 +33,7 @@ Raster NewGreyRaster(int width, int height, RGBColor colour) {
   if (width < 1 || height < 1) return raster;
   raster.width = width;
   raster.height = height;
+  ReservePixels(raster, static_cast<size_t>(width) * height);
   raster.pixels.assign(static_cast<size_t>(width) * height, GreyOf(colour));
   return raster;
 }
@@ -21,6 +44,7 @@ Raster NewColorRaster(int width, int height, RGBColor colour) {
   raster.width = width;
   raster.height = height;
   raster.color = true;
+  ReservePixels(raster, static_cast<size_t>(width) * height * 3);
   if (colour.r == colour.g && colour.g == colour.b) {
     raster.pixels.assign(static_cast<size_t>(width) * height * 3, colour.r);
     return raster;
