@@ -1,7 +1,10 @@
 #include "print/association_handler.h"
 
+#include <poll.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdlib>
 #include <exception>
 #include <system_error>
 #include <thread>
@@ -100,6 +103,46 @@ bool Negotiate(PDU_Service& pdu, bool presentationLUT) {
   return accepted;
 }
 
+// The association request timer (ARTIM, PS3.8 9.1.5) for the A-ASSOCIATE-RQ of
+// an accepted connection: 30 s, or the whole seconds in
+// CORVANEL_ASSOCIATION_REQUEST_SECONDS (read once; the tests shorten it).
+unsigned AssociationRequestSeconds() {
+  static const unsigned seconds = [] {
+    const char* text = std::getenv("CORVANEL_ASSOCIATION_REQUEST_SECONDS");
+    const long value = text ? std::strtol(text, nullptr, 10) : 0;
+    return value >= 1 && value <= 3600 ? static_cast<unsigned>(value) : 30u;
+  }();
+  return seconds;
+}
+
+// True when the first bytes of a request arrive on socket within seconds.
+bool RequestArrives(int socket, unsigned seconds) {
+  pollfd wait{socket, POLLIN, 0};
+  int ready;
+  do {
+    ready = poll(&wait, 1, static_cast<int>(seconds) * 1000);
+  } while (ready < 0 && errno == EINTR);
+  return ready != 0;
+}
+
+// Holds the connection's place among those waiting for their A-ASSOCIATE-RQ
+// (counted by the listener at accept) until the request is read or given up.
+class AwaitingRequest {
+public:
+  AwaitingRequest() = default;
+  ~AwaitingRequest() { Drop(); }
+  AwaitingRequest(const AwaitingRequest&) = delete;
+  AwaitingRequest& operator=(const AwaitingRequest&) = delete;
+  void Drop() {
+    if (counted_)
+      --AwaitingRequests;
+    counted_ = false;
+  }
+
+private:
+  bool counted_ = true;
+};
+
 // Counts the association as active from its A-ASSOCIATE-RQ until it ends.
 class ActiveCount {
 public:
@@ -134,8 +177,12 @@ private:
   bool ServePrintRequest(uint16_t commandField);
   std::string Handle() const { return std::to_string(socket_); }
 
+  // True when the A-ASSOCIATE-RQ was read, or failed to be, before its timer expired.
+  bool ReadAssociateRQ();
+
   const int socket_;
   AssociationGroup& group_;
+  AwaitingRequest awaiting_;
   PDU_Service pdu_;
   std::unique_ptr<PrintState> printState_ = CreatePrintState();
   std::string callingAETitle_;
@@ -149,8 +196,9 @@ void AssociationHandler::Run() {
   if (LogEnabled(2))
     pdu_.LogDataSets = true;
   pdu_.Link.dsocket.Attach(socket_);
-  // A request that could not be read has been aborted; it leaves nothing to accept.
-  pdu_.ReadAssociateRQ();
+  if (!ReadAssociateRQ())
+    return;
+  awaiting_.Drop();
   ActiveCount active;
   const auto config = CurrentConfiguration();
   if (!pdu_.Link.dsocket.IsConnected() || !Negotiate(pdu_, config->PresentationLUT)) {
@@ -173,6 +221,25 @@ void AssociationHandler::Run() {
   FinishStoredSession(*printState_, calledAETitle_);
   const int open = pdu_.Link.dsocket.IsConnected() ? pdu_.Link.dsocket.TakeConnected() : -1;
   group_.Closer.Schedule(open, socket_);
+}
+
+bool AssociationHandler::ReadAssociateRQ() {
+  // On expiry of the timer before any request PS3.8 closes the transport
+  // connection without an A-ABORT.
+  const unsigned timer = AssociationRequestSeconds();
+  if (!RequestArrives(socket_, timer)) {
+    WriteLog("ERROR, No A-ASSOCIATE-RQ within " + std::to_string(timer) +
+             " s, closing the connection, Socket: " + Handle());
+    pdu_.Link.dsocket.Close();
+    return false;
+  }
+  // The rest of the request is bounded by the timer too, read by read.
+  const unsigned socketTimeout = pdu_.Link.dsocket.Timeout();
+  pdu_.Link.dsocket.SetTimeout(timer);
+  // A request that could not be read has been aborted; it leaves nothing to accept.
+  pdu_.ReadAssociateRQ();
+  pdu_.Link.dsocket.SetTimeout(socketTimeout);
+  return true;
 }
 
 bool AssociationHandler::MessageLoop() {
@@ -325,6 +392,7 @@ bool ChildThread::Start(std::unique_ptr<ChildThread> child) {
   } catch (const std::system_error& error) {
     WriteLog(std::string("ERROR, ChildThread, no thread: ") + error.what() + ", Socket: " +
              std::to_string(socket));
+    --AwaitingRequests;
     close(socket);
     return false;
   }
@@ -333,6 +401,7 @@ bool ChildThread::Start(std::unique_ptr<ChildThread> child) {
 void ChildThread::Execute() {
   int token = -1;
   if (!group_->Join(socket, token)) {
+    --AwaitingRequests;
     close(socket); // the server is stopping
     return;
   }

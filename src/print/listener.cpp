@@ -15,6 +15,7 @@
 #include "print/association_handler.h"
 
 std::atomic<int> ActiveAssociations{0};
+std::atomic<int> AwaitingRequests{0};
 
 namespace {
 // Pause after a failed accept (no handles left, a connection reset before it
@@ -104,13 +105,32 @@ void ServerThread::AcceptLoop(Socket& listening) {
     const int handle = listening.TakeConnected();
     if (LogEnabled(1))
       WriteLog("INFO, New Connection: " + std::to_string(handle));
+    ++AwaitingRequests; // the worker drops it once it has read or given up its request
     if (!ChildThread::Start(
             std::make_unique<ChildThread>(handle, listening.PeerAddressText(), group_)) &&
         !Pause(kAcceptRetryMilliseconds))
       return;
-    while (ActiveAssociations.load() > kMaxActiveAssociations)
+    if (!HoldBack())
+      return;
+  }
+}
+
+bool ServerThread::HoldBack() {
+  bool logged = false;
+  for (;;) {
+    if (ActiveAssociations.load() > kMaxActiveAssociations) {
       if (!Pause(kThrottleMilliseconds))
-        return;
+        return false;
+      continue;
+    }
+    if (AwaitingRequests.load() < kMaxAwaitingRequests)
+      return true;
+    if (!logged)
+      WriteLog("WARNING, ServerThread, " + std::to_string(kMaxAwaitingRequests) +
+               " connections wait for their A-ASSOCIATE-RQ, new connections wait in the backlog");
+    logged = true;
+    if (!Pause(kAcceptRetryMilliseconds))
+      return false;
   }
 }
 

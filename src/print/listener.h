@@ -14,6 +14,12 @@ class AssociationGroup;
 // listener stops accepting while more than kMaxActiveAssociations run.
 extern std::atomic<int> ActiveAssociations;
 inline constexpr int kMaxActiveAssociations = 20;
+// Accepted connections whose A-ASSOCIATE-RQ has not been read yet, counted
+// from accept; the listener holds back new connections while
+// kMaxAwaitingRequests of them wait, so that silent peers cannot make threads
+// without bound.
+extern std::atomic<int> AwaitingRequests;
+inline constexpr int kMaxAwaitingRequests = 20;
 
 class ServerThread {
 public:
@@ -36,6 +42,9 @@ private:
   // Waits up to milliseconds; false when the thread is to stop.
   bool Pause(int milliseconds);
   void AcceptLoop(Socket& listening);
+  // Waits while too many associations run or too many connections wait for
+  // their request; false when the thread is to stop.
+  bool HoldBack();
 
   std::shared_ptr<AssociationGroup> group_;
   int wakeHandle_ = -1; // eventfd: written by Stop
