@@ -8,7 +8,7 @@
 #include "frame/date_time.h"
 #include "frame/event_log.h"
 #include "print/requested_uid.h"
-#include "render/atomic_file.h"
+#include "frame/atomic_file.h"
 
 namespace {
 

@@ -1,13 +1,9 @@
 #include "frame/ini_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <charconv>
-#include <cstdio>
 #include <fstream>
+
+#include "frame/atomic_file.h"
 
 namespace {
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
@@ -117,32 +113,8 @@ std::string IniFile::Text() const {
 }
 
 bool IniFile::Save(const std::string &path) const {
-  const std::string temporary = path + ".tmp." + std::to_string(::getpid());
-  mode_t mode = 0644;
-  if (struct stat existing{}; ::stat(path.c_str(), &existing) == 0)
-    mode = existing.st_mode & 07777;
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
-  if (fd < 0)
-    return false;
   const std::string text = Text();
-  size_t done = 0;
-  bool ok = true;
-  while (done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0) {
-      ok = false;
-      break;
-    }
-    done += static_cast<size_t>(n);
-  }
-  ok = ::fsync(fd) == 0 && ok;
-  ok = ::close(fd) == 0 && ok;
-  if (ok && std::rename(temporary.c_str(), path.c_str()) == 0)
-    return true;
-  ::unlink(temporary.c_str());
-  return false;
+  return WriteFileAtomically(path, reinterpret_cast<const uint8_t *>(text.data()), text.size());
 }
 
 std::optional<size_t> IniFile::FindKey(std::string_view section, std::string_view key) const {

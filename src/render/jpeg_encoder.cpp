@@ -5,7 +5,7 @@
 
 #include <jpeglib.h>
 
-#include "render/atomic_file.h"
+#include "frame/atomic_file.h"
 
 namespace {
 

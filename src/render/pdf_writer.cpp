@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "render/atomic_file.h"
+#include "frame/atomic_file.h"
 #include "render/jpeg_encoder.h"
 
 void WritePdf(std::string& out, const uint8_t* jpeg, size_t jpegSize, int width, int height,

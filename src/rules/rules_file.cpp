@@ -1,8 +1,7 @@
-#include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <system_error>
 
+#include "frame/atomic_file.h"
 #include "frame/event_log.h"
 #include "rules/printing_rule.h"
 
@@ -104,23 +103,10 @@ bool SaveRules(const PrintingRules &list, const std::string &path) {
   std::string text;
   for (const PrintingRule &rule : list.Snapshot())
     text += FormatRule(rule) + "\r\n";
-  const std::string temporary = path + ".tmp";
-  {
-    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-    file.write(text.data(), static_cast<std::streamsize>(text.size()));
-    file.close();
-    if (!file) {
-      WriteLog("ERROR, SaveRules, cannot write " + temporary);
-      std::error_code ignored;
-      std::filesystem::remove(temporary, ignored);
-      return false;
-    }
-  }
-  std::error_code error;
-  std::filesystem::rename(temporary, path, error);
-  if (error) {
-    WriteLog("ERROR, SaveRules, cannot replace " + path + ": " + error.message());
-    std::filesystem::remove(temporary, error);
+  std::string error;
+  if (!WriteFileAtomically(path, reinterpret_cast<const uint8_t *>(text.data()), text.size(),
+                           &error)) {
+    WriteLog("ERROR, SaveRules, " + error);
     return false;
   }
   return true;

@@ -1,6 +1,7 @@
-#include "render/atomic_file.h"
+#include "frame/atomic_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -31,8 +32,11 @@ bool WriteFileAtomically(const std::string& path, const uint8_t* data, size_t si
 
   const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) return Fail("cannot create", temp, errno, error);
-  size_t written = 0;
   int code = 0;
+  if (struct stat existing{}; stat(path.c_str(), &existing) == 0 &&
+                              fchmod(fd, existing.st_mode & 07777) != 0)
+    code = errno;
+  size_t written = 0;
   while (written < size && code == 0) {
     const ssize_t n = write(fd, data + written, size - written);
     if (n > 0)
