@@ -1,10 +1,8 @@
 #include "archive/jpeg_image.h"
 
-#include <csetjmp>
-#include <cstdio>
 #include <fstream>
 
-#include <jpeglib.h>
+#include "render/jpeg_error.h"
 
 namespace {
 
@@ -12,20 +10,6 @@ namespace {
 // file can make us read or allocate.
 constexpr std::streamoff kMaxFileBytes = 256ll << 20;
 constexpr uint64_t kMaxDecodedBytes = 1ull << 30;
-
-struct ErrorManager {
-  jpeg_error_mgr base;
-  jmp_buf jump;
-  char message[JMSG_LENGTH_MAX];
-};
-
-void OnError(j_common_ptr cinfo) {
-  auto *manager = reinterpret_cast<ErrorManager *>(cinfo->err);
-  (*cinfo->err->format_message)(cinfo, manager->message);
-  longjmp(manager->jump, 1);
-}
-
-void OnMessage(j_common_ptr, int) {} // warnings of damaged data are not logged
 
 std::string PhotometricOf(const jpeg_decompress_struct &cinfo) {
   if (cinfo.num_components == 1)
@@ -45,8 +29,9 @@ std::string PhotometricOf(const jpeg_decompress_struct &cinfo) {
 
 // Reads the header (and with pixels given, the whole image). Holds no C++
 // objects with destructors across the library calls, so the jump out is safe.
-bool Decompress(jpeg_decompress_struct &cinfo, ErrorManager &err, const std::vector<uint8_t> &data,
-                JPEGImage &image, std::vector<uint8_t> *pixels, std::string &error) {
+bool Decompress(jpeg_decompress_struct &cinfo, JpegErrorManager &err,
+                const std::vector<uint8_t> &data, JPEGImage &image, std::vector<uint8_t> *pixels,
+                std::string &error) {
   if (setjmp(err.jump)) {
     error = err.message;
     return false;
@@ -80,10 +65,8 @@ bool Decompress(jpeg_decompress_struct &cinfo, ErrorManager &err, const std::vec
 bool Run(const std::vector<uint8_t> &data, JPEGImage &image, std::vector<uint8_t> *pixels,
          std::string &error) {
   jpeg_decompress_struct cinfo{};
-  ErrorManager err{};
-  cinfo.err = jpeg_std_error(&err.base);
-  err.base.error_exit = OnError;
-  err.base.emit_message = OnMessage;
+  JpegErrorManager err{};
+  cinfo.err = UseJpegErrorManager(err);
   jpeg_create_decompress(&cinfo);
   const bool ok = Decompress(cinfo, err, data, image, pixels, error);
   jpeg_destroy_decompress(&cinfo);

@@ -1,30 +1,11 @@
 #include "render/jpeg_encoder.h"
 
-#include <csetjmp>
-#include <cstdio>
-
-#include <jpeglib.h>
-
 #include "frame/atomic_file.h"
+#include "render/jpeg_error.h"
 
 namespace {
 
 constexpr size_t kChunk = 16384;
-
-// Error manager that returns to EncodeJpeg instead of ending the process.
-struct ErrorManager {
-  jpeg_error_mgr base;
-  jmp_buf jump;
-  char message[JMSG_LENGTH_MAX];
-};
-
-void OnError(j_common_ptr cinfo) {
-  auto* manager = reinterpret_cast<ErrorManager*>(cinfo->err);
-  (*cinfo->err->format_message)(cinfo, manager->message);
-  longjmp(manager->jump, 1);
-}
-
-void OnMessage(j_common_ptr, int) {} // warnings and traces are not logged
 
 // Destination that collects the compressed data in 16384-byte chunks.
 struct Destination {
@@ -54,7 +35,7 @@ void TermDestination(j_compress_ptr cinfo) {
 }
 
 // Holds no C++ objects with destructors, so the jump out of the library is safe.
-bool Compress(jpeg_compress_struct& cinfo, ErrorManager& err, Destination& dest, int width,
+bool Compress(jpeg_compress_struct& cinfo, JpegErrorManager& err, Destination& dest, int width,
               int height, int components, const uint8_t* pixels) {
   if (setjmp(err.jump)) return false;
   jpeg_create_compress(&cinfo);
@@ -89,10 +70,8 @@ bool EncodeJpeg(int width, int height, int components, const uint8_t* pixels,
     return false;
   }
   jpeg_compress_struct cinfo{};
-  ErrorManager err{};
-  cinfo.err = jpeg_std_error(&err.base);
-  err.base.error_exit = OnError;
-  err.base.emit_message = OnMessage;
+  JpegErrorManager err{};
+  cinfo.err = UseJpegErrorManager(err);
   Destination dest{};
   dest.base.init_destination = InitDestination;
   dest.base.empty_output_buffer = EmptyBuffer;
