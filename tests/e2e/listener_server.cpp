@@ -44,6 +44,17 @@ bool ServerUnderTest::WaitForLog(const std::string& text,
   return true;
 }
 
+bool ServerUnderTest::WaitForCount(const std::string& text, int count,
+                                   std::chrono::milliseconds timeout) const {
+  const auto end = std::chrono::steady_clock::now() + timeout;
+  while (CountInLog(text) < count) {
+    if (std::chrono::steady_clock::now() > end)
+      return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
 int ServerUnderTest::CountInLog(const std::string& text) const {
   const std::string log = Log();
   int count = 0;

@@ -31,6 +31,9 @@ public:
                   std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
   // How often text occurs in the log.
   int CountInLog(const std::string& text) const;
+  // Waits until text stands at least count times in the log.
+  bool WaitForCount(const std::string& text, int count,
+                    std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
   // Threads and open handles of the server process (from /proc).
   int Threads() const;
   int OpenHandles() const;
