@@ -125,38 +125,21 @@ bool RequestArrives(int socket, unsigned seconds) {
   return ready != 0;
 }
 
-// Holds the connection's place among those waiting for their A-ASSOCIATE-RQ
-// (counted by the listener at accept) until the request is read or given up.
-class AwaitingRequest {
+// Holds one unit of a shared count and gives it back once: on Drop or at the end.
+class CountHold {
 public:
-  AwaitingRequest() = default;
-  ~AwaitingRequest() { Drop(); }
-  AwaitingRequest(const AwaitingRequest&) = delete;
-  AwaitingRequest& operator=(const AwaitingRequest&) = delete;
+  explicit CountHold(std::atomic<int>& count) : count_(count) {}
+  ~CountHold() { Drop(); }
+  CountHold(const CountHold&) = delete;
+  CountHold& operator=(const CountHold&) = delete;
   void Drop() {
     if (counted_)
-      --AwaitingRequests;
+      --count_;
     counted_ = false;
   }
 
 private:
-  bool counted_ = true;
-};
-
-// Counts the association as active from its A-ASSOCIATE-RQ until it ends.
-class ActiveCount {
-public:
-  ActiveCount() { ++ActiveAssociations; }
-  ~ActiveCount() { Drop(); }
-  ActiveCount(const ActiveCount&) = delete;
-  ActiveCount& operator=(const ActiveCount&) = delete;
-  void Drop() {
-    if (counted_)
-      --ActiveAssociations;
-    counted_ = false;
-  }
-
-private:
+  std::atomic<int>& count_;
   bool counted_ = true;
 };
 
@@ -182,7 +165,9 @@ private:
 
   const int socket_;
   AssociationGroup& group_;
-  AwaitingRequest awaiting_;
+  // The place among the connections waiting for their A-ASSOCIATE-RQ, taken
+  // by the listener at accept, until the request is read or given up.
+  CountHold awaiting_{AwaitingRequests};
   PDU_Service pdu_;
   std::unique_ptr<PrintState> printState_ = CreatePrintState();
   std::string callingAETitle_;
@@ -199,7 +184,9 @@ void AssociationHandler::Run() {
   if (!ReadAssociateRQ())
     return;
   awaiting_.Drop();
-  ActiveCount active;
+  // Active from the A-ASSOCIATE-RQ until the association ends.
+  ++ActiveAssociations;
+  CountHold active(ActiveAssociations);
   const auto config = CurrentConfiguration();
   if (!pdu_.Link.dsocket.IsConnected() || !Negotiate(pdu_, config->PresentationLUT)) {
     pdu_.Link.dsocket.Close();
