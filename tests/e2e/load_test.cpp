@@ -138,11 +138,7 @@ TEST(Load, MixedJobsAndBurstsOfShortAssociations) {
   // Flat after the warm-up (the first third): the last third within 10 %, plus
   // the few megabytes that the allocator's per-thread arenas take in a short run.
   const size_t third = residentKB.size() / 3;
-#ifdef __SANITIZE_ADDRESS__ // its quarantine keeps freed memory resident
-  if (false) {
-#else
-  if (third > 0) {
-#endif
+  if (kResidentMemoryTells && third > 0) {
     const long warmPeak = *std::max_element(residentKB.begin(), residentKB.begin() + third);
     const long latePeak = *std::max_element(residentKB.end() - third, residentKB.end());
     EXPECT_LE(latePeak, warmPeak * 11 / 10 + 6 * 1024) << warmPeak;

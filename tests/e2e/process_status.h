@@ -9,3 +9,11 @@ struct ProcessStatus {
 };
 
 ProcessStatus StatusOf(pid_t pid);
+
+// Resident memory says nothing about leaks under AddressSanitizer, whose
+// quarantine keeps freed memory resident.
+#ifdef __SANITIZE_ADDRESS__
+inline constexpr bool kResidentMemoryTells = false;
+#else
+inline constexpr bool kResidentMemoryTells = true;
+#endif
