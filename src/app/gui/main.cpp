@@ -11,6 +11,8 @@ int main(int argc, char **argv) {
   const int stopSignals = BlockStopSignals();
   // A peer that drops its connection mid-send must not end the server.
   std::signal(SIGPIPE, SIG_IGN);
+  // A write beyond a file size limit fails as a film that was not written.
+  std::signal(SIGXFSZ, SIG_IGN);
   CorvanelApplication app(argc, argv);
   InitProgramFolder();
   CorvanelForms forms;
