@@ -35,10 +35,10 @@ const PRESENTATION_LUT = '1.2.840.10008.5.1.1.23';
 
 // Image: rows, columns, bits (8, 12, 16), photometric, polarity, planar,
 // pattern "halves": the top half black, the bottom half white (colour: red above, blue below).
-function makeImage(spec) {
-  const rows = spec.rows || 64, columns = spec.columns || 64;
-  const bits = spec.bits || 8;
-  const rgb = spec.photometric === 'RGB';
+function makeImage(picture) {
+  const rows = picture.rows || 64, columns = picture.columns || 64;
+  const bits = picture.bits || 8;
+  const rgb = picture.photometric === 'RGB';
   const max = (1 << bits) - 1;
   const bytesPerSample = bits > 8 ? 2 : 1;
   const samples = rgb ? 3 : 1;
@@ -56,7 +56,7 @@ function makeImage(spec) {
       } else {
         const value = top ? [255, 0, 0] : [0, 0, 255];
         for (let c = 0; c < 3; c++) {
-          const index = spec.planar ? c * rows * columns + p : p * 3 + c;
+          const index = picture.planar ? c * rows * columns + p : p * 3 + c;
           put(index, value[c]);
         }
       }
@@ -64,7 +64,7 @@ function makeImage(spec) {
   }
   const item = {
     SamplesPerPixel: samples,
-    PhotometricInterpretation: spec.photometric || 'MONOCHROME2',
+    PhotometricInterpretation: picture.photometric || 'MONOCHROME2',
     Rows: rows,
     Columns: columns,
     BitsAllocated: bytesPerSample * 8,
@@ -74,7 +74,7 @@ function makeImage(spec) {
     PixelData: [buffer.buffer.slice(buffer.byteOffset, buffer.byteOffset + buffer.length)],
     _vrMap: { PixelData: 'OW' },
   };
-  if (rgb) item.PlanarConfiguration = spec.planar ? 1 : 0;
+  if (rgb) item.PlanarConfiguration = picture.planar ? 1 : 0;
   return item;
 }
 
