@@ -29,7 +29,8 @@ test: build
 
 # Sanitizer builds of the whole test suite.
 test-asan:
-	$(MAKE) test BUILD=build-asan CMAKE_FLAGS="-DCORVANEL_SANITIZE=address,undefined -DCORVANEL_GUI=OFF"
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
+	  $(MAKE) test BUILD=build-asan CMAKE_FLAGS="-DCORVANEL_SANITIZE=address,undefined -DCORVANEL_GUI=OFF"
 
 test-tsan:
 	$(MAKE) test BUILD=build-tsan CMAKE_FLAGS="-DCORVANEL_SANITIZE=thread -DCORVANEL_GUI=OFF"

@@ -31,7 +31,8 @@ std::vector<uint8_t> Texture(int width, int height, int bpp) {
 Raster PageOf(int size, bool colour) {
   Raster raster = colour ? NewColorRaster(size, size, RGBColor{0, 0, 0})
                          : NewGreyRaster(size, size, RGBColor{0, 0, 0});
-  raster.pixels = Texture(size, size, colour ? 3 : 1);
+  const std::vector<uint8_t> texture = Texture(size, size, colour ? 3 : 1);
+  raster.pixels.assign(texture.begin(), texture.end());
   return raster;
 }
 

@@ -90,7 +90,7 @@ void BM_PdfPageOfFilm(benchmark::State& state) {
   const Raster slice = [] {
     Raster r = NewGreyRaster(512, 512, kBlack);
     const auto box = Slice(1);
-    r.pixels = box->Pixels;
+    r.pixels.assign(box->Pixels.begin(), box->Pixels.end());
     return r;
   }();
   Raster film = NewGreyRaster(4054, 4802, kBlack);

@@ -64,8 +64,7 @@ Raster Compose(FilmBox& film) {
   ResolveFilmColors(film, c);
   c.color = film.Color;
   InitPrint(film, c, kCompositionDpi, kCompositionDpi);
-  Raster raster = c.color ? NewColorRaster(c.width, c.height, c.border)
-                          : NewGreyRaster(c.width, c.height, c.border);
+  Raster raster = NewCompositionRaster(film, c);
   DrawImage(film, raster, c.width, c.height, film.Columns, film.Rows);
   return raster;
 }

@@ -5,8 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "render/raster.h"
-
 class DcmObj;
 class DcmTag;
 class PresentationLUT;
@@ -51,8 +49,14 @@ public:
   bool HasPixels() const {
     return !Pixels.empty() && Pixels.size() == std::size_t{Rows} * Columns * (IsRGB ? 3 : 1);
   }
-  // The rendering of this image box, made by film composition; empty until then.
-  ::Raster Raster;
+  // The cell film composition gives this image: Width x Height composition
+  // pixels, its margins holding Fill before the tone table. 0 x 0: no cell.
+  struct ImageCell {
+    int Width = 0;
+    int Height = 0;
+    uint8_t Fill = 0;
+    bool Empty() const { return Width <= 0 || Height <= 0; }
+  } Cell;
   // Composition pixels per 100 mm of a true-size rendering; 0 until set.
   float TrueSizeScale = 0;
 

@@ -7,7 +7,7 @@
 
 #include "frame/event_log.h"
 #include "print/film_box.h"
-#include "render/fit_sampler.h"
+#include "render/cell_drawing.h"
 #include "render/image_adjustments.h"
 #include "render/text_label.h"
 
@@ -155,19 +155,28 @@ bool GammaUsable(const FilmBox& filmBox, float gamma) {
   return false;
 }
 
+// The tone table and adjustments of the film box's rule for its cells.
+struct RuleLook {
+  uint8_t toneTable[256];
+  CellLook look;
+  explicit RuleLook(const FilmBox& filmBox) {
+    const ToneTable table = BuildToneTable(RuleGamma(filmBox), RuleValue(filmBox.ContrastIndex));
+    for (int i = 0; i < 256; ++i) toneTable[i] = static_cast<uint8_t>(table[i]);
+    look.toneTable = toneTable;
+    look.saturation = RuleValue(filmBox.SaturationIndex);
+    look.filter = filmBox.FilterIndex;
+  }
+};
+
 } // namespace
 
 bool InitPrint(FilmBox& filmBox, const FilmComposition& composition, int hdpi, int vdpi) {
-  const float gamma = RuleGamma(filmBox);
-  if (!GammaUsable(filmBox, gamma)) return false;
-  const ToneTable table = BuildToneTable(gamma, RuleValue(filmBox.ContrastIndex));
-  uint8_t lut[256];
-  for (int i = 0; i < 256; ++i) lut[i] = static_cast<uint8_t>(table[i]);
-  const int saturation = RuleValue(filmBox.SaturationIndex);
+  if (!GammaUsable(filmBox, RuleGamma(filmBox))) return false;
   const bool white = composition.empty == kWhite;
 
   for (size_t i = 0; i < filmBox.ImageBoxes.size(); ++i) {
     ImageBox& box = *filmBox.ImageBoxes[i];
+    box.Cell = {};
     int w, h;
     if (HasRequestedSize(box) && filmBox.TrueSizePrint && hdpi > 0 && vdpi > 0) {
       const double size = box.RequestedImageSize;
@@ -188,20 +197,20 @@ bool InitPrint(FilmBox& filmBox, const FilmComposition& composition, int hdpi, i
                " pixels");
       return false;
     }
-    box.Raster = NewRaster(box.IsRGB, w, h, composition.empty);
-    if (box.Raster.Empty()) continue;
+    if (w < 1 || h < 1) continue;
+    box.Cell = {w, h, static_cast<uint8_t>(white ? 255 : 0)};
     LogInfo(white ? "INFO, EmptyImageColor=clWhite" : "INFO, EmptyImageColor=clBlack");
-    // Each fitted row goes through the tone table as it is made.
-    FitSampler sampler(box.Pixels.data(), box.Columns, box.Rows, w, h, box.IsRGB, white ? 255 : 0);
-    for (int y = 0; y < h; ++y) sampler.Row(y, box.Raster.Row(y), lut, true);
-    if (box.IsRGB && saturation != 0) AdjustSaturation(box.Raster, saturation);
-    if (filmBox.FilterIndex == 1) Sharpen(box.Raster);
-    if (filmBox.FilterIndex == 2) Smooth(box.Raster);
   }
   return true;
 }
 
-void DrawImage(FilmBox& filmBox, Raster& raster, int W, int H, int C, int R) {
+namespace {
+
+// Calls place(box, x, y, cellX, cellY, cw, ch) for each image box that DrawImage
+// draws, in its order: the box's top left corner at (x, y), its grid cell at
+// (cellX, cellY) with the cell pitch cw x ch.
+template <typename Place>
+void ForEachPlacedCell(const FilmBox& filmBox, int W, int H, int C, int R, Place place) {
   if (C < 1 || R < 1) return;
   const int cw = (W - (C + 1)) / C, ch = (H - (R + 1)) / R;
   const int ox = ((W - (C + 1)) % C) / 2, oy = ((H - (R + 1)) % R) / 2;
@@ -210,19 +219,59 @@ void DrawImage(FilmBox& filmBox, Raster& raster, int W, int H, int C, int R) {
       const size_t position = size_t(C) * p + j;
       if (position >= filmBox.ImageBoxes.size()) return;
       const ImageBox& box = *filmBox.ImageBoxes[position];
-      if (box.Raster.Empty()) continue;
-      int x, y;
-      if (HasRequestedSize(box)) {
-        x = (cw - box.Raster.width) / 2 + (cw + 1) * j + 1;
-        y = (ch - box.Raster.height) / 2 + (ch + 1) * p + 1;
-      } else {
-        x = (cw + 1) * j + ox + 1;
-        y = (ch + 1) * p + oy + 1;
-      }
-      BlitRaster(raster, x, y, box.Raster);
-      if (filmBox.ScaleBar) DrawScaleBar(box, raster, j * cw, p * ch, cw, ch);
+      if (box.Cell.Empty() || !HasPixels(box)) continue;
+      if (HasRequestedSize(box))
+        place(box, (cw - box.Cell.Width) / 2 + (cw + 1) * j + 1,
+              (ch - box.Cell.Height) / 2 + (ch + 1) * p + 1, j * cw, p * ch, cw, ch);
+      else
+        place(box, (cw + 1) * j + ox + 1, (ch + 1) * p + oy + 1, j * cw, p * ch, cw, ch);
     }
   }
+}
+
+} // namespace
+
+Raster NewCompositionRaster(const FilmBox& filmBox, const FilmComposition& composition) {
+  const int W = composition.width, H = composition.height;
+  Raster raster = NewUnsetRaster(W, H, composition.color);
+  if (raster.Empty()) return raster;
+  // The parts of the cells on the raster, clipped as DrawCell clips them.
+  struct Area {
+    int x0, x1, y0, y1;
+  };
+  std::vector<Area> cells;
+  ForEachPlacedCell(filmBox, W, H, filmBox.Columns, filmBox.Rows,
+                    [&](const ImageBox& box, int x, int y, int, int, int, int) {
+                      const Area area{std::max(x, 1), std::min(x + box.Cell.Width, W),
+                                      std::max(y, 1), std::min(y + box.Cell.Height, H)};
+                      if (area.x0 < area.x1 && area.y0 < area.y1) cells.push_back(area);
+                    });
+  const int bpp = raster.BytesPerPixel();
+  std::vector<std::pair<int, int>> covered;
+  for (int y = 0; y < H; ++y) {
+    covered.clear();
+    for (const Area& area : cells)
+      if (y >= area.y0 && y < area.y1) covered.emplace_back(area.x0, area.x1);
+    std::sort(covered.begin(), covered.end());
+    uint8_t* row = raster.Row(y);
+    int x = 0;
+    for (const auto& [x0, x1] : covered) {
+      if (x0 > x) FillPixels(raster, row + size_t(x) * bpp, x0 - x, composition.border);
+      x = std::max(x, x1);
+    }
+    FillPixels(raster, row + size_t(x) * bpp, W - x, composition.border);
+  }
+  return raster;
+}
+
+void DrawImage(FilmBox& filmBox, Raster& raster, int W, int H, int C, int R) {
+  RuleLook rule(filmBox);
+  ForEachPlacedCell(filmBox, W, H, C, R,
+                    [&](const ImageBox& box, int x, int y, int cellX, int cellY, int cw, int ch) {
+                      rule.look.fill = box.Cell.Fill;
+                      DrawCell(box, box.Cell.Width, box.Cell.Height, rule.look, raster, x, y);
+                      if (filmBox.ScaleBar) DrawScaleBar(box, raster, cellX, cellY, cw, ch);
+                    });
 }
 
 void DrawScaleBar(const ImageBox& imageBox, Raster& raster, int x0, int y0, int cw, int ch) {

@@ -59,12 +59,20 @@ void ResolveFilmColors(const FilmBox& filmBox, FilmComposition& composition);
 float RuleGamma(const FilmBox& filmBox);
 int RuleValue(int index);
 
-// Renders every image box with pixel data into its own raster. False, with the
-// log line, on a bad gamma or an oversized true-size cell.
+// Works out the cell of every image box with pixel data: its size, and its
+// margins before the tone table. False, with the log line, on a bad gamma or an
+// oversized true-size cell.
 bool InitPrint(FilmBox& filmBox, const FilmComposition& composition, int hdpi, int vdpi);
 
-// Places the rendered image rasters into raster (W x H) in a grid of C x R
-// cells, with the scale bars of true-size images when the film box asks for them.
+// The composition raster that DrawImage (filmBox, raster, W, H, Columns, Rows)
+// draws the film box on: W x H, colour or grey as the composition says, in the
+// border colour wherever no image will be drawn. The pixels of the images are
+// left for DrawImage, which writes each of them.
+Raster NewCompositionRaster(const FilmBox& filmBox, const FilmComposition& composition);
+
+// Draws every image box with a cell into raster (W x H) in a grid of C x R
+// cells, through the rule's tone table, saturation and filter, with the scale
+// bars of true-size images when the film box asks for them.
 void DrawImage(FilmBox& filmBox, Raster& raster, int W, int H, int C, int R);
 
 // Centimetre scale bars below and to the right of a true-size image, drawn by

@@ -112,7 +112,8 @@ int FilmBox::Print(const std::string& destination) {
 
   int status = -1;
   try {
-    Raster film = composition.color
+    Raster film = !CalibrationFilm ? NewCompositionRaster(*this, composition)
+                  : composition.color
                       ? NewColorRaster(composition.width, composition.height, composition.border)
                       : NewGreyRaster(composition.width, composition.height, composition.border);
     LogInfo("INFO, " + serial +

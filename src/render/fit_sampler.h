@@ -39,4 +39,6 @@ private:
   bool acrossSwapped_ = false;   // their channel order
   int older_ = 0;                // which of the two to replace next
   std::vector<float> base_, step_; // grey: a source row's samples and steps as floats
+  std::vector<uint8_t> greyShuffles_; // grey: per chunk of 16 columns, each one's source offset in it
+  size_t greyChunks_ = 0;
 };

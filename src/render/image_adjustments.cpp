@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "render/fit_sampler.h"
+#include "render/vector_clones.h"
 
 ToneTable BuildToneTable(float gamma, int contrast) {
   ToneTable table{};
@@ -96,28 +97,74 @@ void AdjustPixel(uint8_t* px, int saturation) {
   px[2] = ToByte(HueComponent(p, q, t3));
 }
 
-// Runs kernel(centre, sumOfNine) over every interior sample, sumOfNine being the
-// 3 x 3 sum with the centre. The original rows above and at the current row are
-// kept aside, so every sum reads unchanged pixels; the 3 x 3 sums come from
-// sums of three rows per column. Sums stay within 16 bits (9 x 255), so the
-// loops run on 16-bit lanes.
+// out[i] = kernel(centre, sumOfNine) over the interior samples of a row, the
+// sum being the 3 x 3 neighbourhood with the centre; the first and last pixel
+// are copied. The sums of three rows per column come first, a chunk of the row
+// at a time. Sums stay within 16 bits (9 x 255), so the loops run on 16-bit
+// lanes; the pixel size is a constant so that the neighbours are fixed offsets.
+// Inlined, so that each caller's instruction set applies.
+template <int Bpp, typename Kernel>
+[[gnu::always_inline]] inline void FilterRowOf(const uint8_t* __restrict up, const uint8_t* __restrict mid,
+                 const uint8_t* __restrict down, uint8_t* __restrict out, size_t stride,
+                 Kernel kernel) {
+  std::memcpy(out, mid, Bpp);
+  std::memcpy(out + stride - Bpp, mid + stride - Bpp, Bpp);
+  constexpr size_t kChunk = 1024;
+  uint16_t columns[kChunk + 2 * Bpp];
+  for (size_t begin = Bpp; begin < stride - Bpp; begin += kChunk) {
+    const size_t count = std::min(kChunk, stride - Bpp - begin);
+    // columns[k] is the sum at sample begin - Bpp + k.
+    const size_t first = begin - Bpp;
+    for (size_t k = 0; k < count + 2 * Bpp; ++k)
+      columns[k] = static_cast<uint16_t>(up[first + k] + mid[first + k] + down[first + k]);
+    for (size_t k = 0; k < count; ++k)
+      out[begin + k] = kernel(static_cast<int16_t>(mid[begin + k]),
+                              static_cast<int16_t>(columns[k] + columns[k + Bpp] + columns[k + 2 * Bpp]));
+  }
+}
+
+template <typename Kernel>
+[[gnu::always_inline]] inline void FilterRow(const uint8_t* up, const uint8_t* mid, const uint8_t* down, uint8_t* out,
+               int width, int bpp, Kernel kernel) {
+  if (width < 3) return;
+  const size_t stride = static_cast<size_t>(width) * bpp;
+  if (bpp == 3)
+    FilterRowOf<3>(up, mid, down, out, stride, kernel);
+  else
+    FilterRowOf<1>(up, mid, down, out, stride, kernel);
+}
+
+// (12 x centre - the eight neighbours) / 4: a negative value clamps to 0
+// whether the division truncates or floors, so a shift does.
+// Written in 16-bit steps, so that the compiler keeps 16-bit lanes.
+// Function objects rather than functions, so that each loop inlines its kernel.
+struct SharpenKernel {
+  uint8_t operator()(int16_t centre, int16_t sum) const {
+    int16_t v = static_cast<int16_t>(13 * centre - sum);
+    v = static_cast<int16_t>(v >> 2);
+    v = v < 0 ? 0 : v;
+    v = v > 255 ? 255 : v;
+    return static_cast<uint8_t>(v);
+  }
+};
+
+struct SmoothKernel {
+  uint8_t operator()(int16_t centre, int16_t sum) const {
+    return static_cast<uint8_t>(static_cast<uint16_t>(3 * centre + sum) / 12);
+  }
+};
+
+// Filters every interior row in place. The original rows above and at the
+// current row are kept aside, so every sum reads unchanged pixels.
 template <typename Kernel> void Filter3x3(Raster& raster, Kernel kernel) {
   if (raster.width < 3 || raster.height < 3) return;
-  const int bpp = raster.BytesPerPixel();
   const size_t stride = raster.Stride();
   std::vector<uint8_t> above(raster.Row(0), raster.Row(0) + stride);
   std::vector<uint8_t> current(raster.Row(1), raster.Row(1) + stride);
-  std::vector<uint16_t> columns(stride);
   for (int y = 1; y < raster.height - 1; ++y) {
-    const uint8_t* __restrict up = above.data();
-    const uint8_t* __restrict mid = current.data();
-    const uint8_t* __restrict down = raster.Row(y + 1);
-    uint16_t* __restrict sums = columns.data();
-    for (size_t i = 0; i < stride; ++i) sums[i] = static_cast<uint16_t>(up[i] + mid[i] + down[i]);
-    uint8_t* __restrict out = raster.Row(y);
-    for (size_t i = bpp; i < stride - bpp; ++i)
-      out[i] = kernel(static_cast<int16_t>(mid[i]),
-                      static_cast<int16_t>(sums[i - bpp] + sums[i] + sums[i + bpp]));
+    const uint8_t* down = raster.Row(y + 1);
+    FilterRow(above.data(), current.data(), down, raster.Row(y), raster.width,
+              raster.BytesPerPixel(), kernel);
     above.swap(current);
     std::copy_n(down, stride, current.data());
   }
@@ -125,28 +172,25 @@ template <typename Kernel> void Filter3x3(Raster& raster, Kernel kernel) {
 
 } // namespace
 
+void AdjustSaturationRow(uint8_t* pixels, size_t count, int saturation) {
+  for (size_t i = 0; i < count; ++i, pixels += 3) AdjustPixel(pixels, saturation);
+}
+
 void AdjustSaturation(Raster& raster, int saturation) {
   if (!raster.color) return;
-  uint8_t* px = raster.pixels.data();
-  for (size_t i = 0, n = static_cast<size_t>(raster.width) * raster.height; i < n; ++i, px += 3)
-    AdjustPixel(px, saturation);
+  AdjustSaturationRow(raster.pixels.data(), static_cast<size_t>(raster.width) * raster.height,
+                      saturation);
 }
 
-void Sharpen(Raster& raster) {
-  // (12 x centre - the eight neighbours) / 4: a negative value clamps to 0
-  // whether the division truncates or floors, so a shift does.
-  // Written in 16-bit steps, so that the compiler keeps 16-bit lanes.
-  Filter3x3(raster, [](int16_t centre, int16_t sum) {
-    int16_t v = static_cast<int16_t>(13 * centre - sum);
-    v = static_cast<int16_t>(v >> 2);
-    v = v < 0 ? 0 : v;
-    v = v > 255 ? 255 : v;
-    return static_cast<uint8_t>(v);
-  });
+void Sharpen(Raster& raster) { Filter3x3(raster, SharpenKernel{}); }
+void Smooth(Raster& raster) { Filter3x3(raster, SmoothKernel{}); }
+
+VECTOR_CLONES void SharpenRow(const uint8_t* up, const uint8_t* mid, const uint8_t* down, uint8_t* out,
+                int width, int bpp) {
+  FilterRow(up, mid, down, out, width, bpp, SharpenKernel{});
 }
 
-void Smooth(Raster& raster) {
-  Filter3x3(raster, [](int16_t centre, int16_t sum) {
-    return static_cast<uint8_t>(static_cast<uint16_t>(3 * centre + sum) / 12);
-  });
+VECTOR_CLONES void SmoothRow(const uint8_t* up, const uint8_t* mid, const uint8_t* down, uint8_t* out,
+               int width, int bpp) {
+  FilterRow(up, mid, down, out, width, bpp, SmoothKernel{});
 }

@@ -3,6 +3,7 @@
 // into the cell, the tone table of the rule's gamma and contrast, saturation of
 // colour images, and the Sharpen and Smooth filters. Plain functions, no state.
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "render/raster.h"
@@ -28,7 +29,17 @@ void ApplyToneTable(const uint8_t* buf, const ToneTable& table, Raster& raster);
 // Adds 20 x s to the HSL saturation of every pixel of a colour raster. The
 // stored components B, G, R take the roles of the first, second and third one.
 void AdjustSaturation(Raster& raster, int saturation);
+// The same for count pixels of one row.
+void AdjustSaturationRow(uint8_t* pixels, size_t count, int saturation);
 
 // 3 x 3 filters over every interior pixel, per channel; the outer border stays.
 void Sharpen(Raster& raster);
 void Smooth(Raster& raster);
+
+// One interior row of Sharpen or Smooth: out gets mid filtered, from the
+// unfiltered rows up and down around it; its first and last pixel are copied
+// unchanged. Rows are width pixels of bpp (1 or 3) bytes; out is a row of its own.
+void SharpenRow(const uint8_t* up, const uint8_t* mid, const uint8_t* down, uint8_t* out,
+                int width, int bpp);
+void SmoothRow(const uint8_t* up, const uint8_t* mid, const uint8_t* down, uint8_t* out,
+               int width, int bpp);

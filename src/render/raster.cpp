@@ -2,61 +2,51 @@
 
 #include <algorithm>
 
-#include <sys/mman.h>
-#include <unistd.h>
-
-namespace {
-
-constexpr size_t kHugeRasterBytes = size_t{8} << 20;
-
-// Gives the raster storage for size bytes, not yet written. Page rasters and
-// large cells run to tens of megabytes, freshly mapped for each film: backed by
-// huge pages, their first touch takes one fault per 2 MB instead of per 4 KB.
-// Small rasters come from the heap and stay with normal pages.
-void ReservePixels(Raster& raster, size_t size) {
-  raster.pixels.reserve(size);
-  if (size < kHugeRasterBytes) return;
-  static const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
-  const uintptr_t begin = reinterpret_cast<uintptr_t>(raster.pixels.data());
-  const uintptr_t first = (begin + page - 1) & ~(page - 1), last = (begin + size) & ~(page - 1);
-  if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-}
-
-} // namespace
-
 uint8_t GreyOf(RGBColor colour) {
   return static_cast<uint8_t>((colour.r + colour.g + colour.b) / 3);
 }
 
-Raster NewGreyRaster(int width, int height, RGBColor colour) {
+Raster NewUnsetRaster(int width, int height, bool color) {
   Raster raster;
   if (width < 1 || height < 1) return raster;
   raster.width = width;
   raster.height = height;
-  ReservePixels(raster, static_cast<size_t>(width) * height);
-  raster.pixels.assign(static_cast<size_t>(width) * height, GreyOf(colour));
+  raster.color = color;
+  const size_t size = static_cast<size_t>(width) * height * raster.BytesPerPixel();
+  raster.pixels.resize(size);
+  return raster;
+}
+
+void FillPixels(Raster& raster, uint8_t* start, int count, RGBColor colour) {
+  if (count < 1) return;
+  if (!raster.color) {
+    std::fill_n(start, count, GreyOf(colour));
+  } else if (colour.r == colour.g && colour.g == colour.b) {
+    std::fill_n(start, static_cast<size_t>(count) * 3, colour.r);
+  } else {
+    for (int x = 0; x < count; ++x, start += 3) {
+      start[0] = colour.b;
+      start[1] = colour.g;
+      start[2] = colour.r;
+    }
+  }
+}
+
+Raster NewGreyRaster(int width, int height, RGBColor colour) {
+  Raster raster = NewUnsetRaster(width, height, false);
+  std::fill(raster.pixels.begin(), raster.pixels.end(), GreyOf(colour));
   return raster;
 }
 
 Raster NewColorRaster(int width, int height, RGBColor colour) {
-  Raster raster;
-  if (width < 1 || height < 1) return raster;
-  raster.width = width;
-  raster.height = height;
-  raster.color = true;
-  ReservePixels(raster, static_cast<size_t>(width) * height * 3);
+  Raster raster = NewUnsetRaster(width, height, true);
+  if (raster.Empty()) return raster;
   if (colour.r == colour.g && colour.g == colour.b) {
-    raster.pixels.assign(static_cast<size_t>(width) * height * 3, colour.r);
+    std::fill(raster.pixels.begin(), raster.pixels.end(), colour.r);
     return raster;
   }
-  raster.pixels.resize(static_cast<size_t>(width) * height * 3);
-  uint8_t* first = raster.Row(0);
-  for (int x = 0; x < width; ++x) {
-    first[3 * x] = colour.b;
-    first[3 * x + 1] = colour.g;
-    first[3 * x + 2] = colour.r;
-  }
-  for (int y = 1; y < height; ++y) std::copy_n(first, raster.Stride(), raster.Row(y));
+  FillPixels(raster, raster.Row(0), width, colour);
+  for (int y = 1; y < height; ++y) std::copy_n(raster.Row(0), raster.Stride(), raster.Row(y));
   return raster;
 }
 
@@ -68,17 +58,18 @@ void BlitRaster(Raster& target, int x, int y, const Raster& source) {
   const int sy0 = std::max(0, 1 - y);
   const int sy1 = std::min(source.height, target.height - y);
   if (sx0 >= sx1 || sy0 >= sy1) return;
-  const int count = sx1 - sx0;
-  for (int sy = sy0; sy < sy1; ++sy) {
-    const uint8_t* in = source.Row(sy) + sx0 * source.BytesPerPixel();
-    uint8_t* out = target.Row(y + sy) + (x + sx0) * target.BytesPerPixel();
-    if (source.color == target.color) {
-      std::copy_n(in, count * source.BytesPerPixel(), out);
-    } else if (target.color) {
-      for (int i = 0; i < count; ++i, out += 3) out[0] = out[1] = out[2] = in[i];
-    } else {
-      for (int i = 0; i < count; ++i, in += 3) out[i] = static_cast<uint8_t>((in[0] + in[1] + in[2]) / 3);
-    }
+  for (int sy = sy0; sy < sy1; ++sy)
+    CopyPixels(source.Row(sy) + sx0 * source.BytesPerPixel(), source.color,
+               target.Row(y + sy) + (x + sx0) * target.BytesPerPixel(), target.color, sx1 - sx0);
+}
+
+void CopyPixels(const uint8_t* in, bool inColour, uint8_t* out, bool outColour, int count) {
+  if (inColour == outColour) {
+    std::copy_n(in, static_cast<size_t>(count) * (inColour ? 3 : 1), out);
+  } else if (outColour) {
+    for (int i = 0; i < count; ++i, out += 3) out[0] = out[1] = out[2] = in[i];
+  } else {
+    for (int i = 0; i < count; ++i, in += 3) out[i] = static_cast<uint8_t>((in[0] + in[1] + in[2]) / 3);
   }
 }
 

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
 #include "print/film_box.h"
 #include "render_fixture.h"
 
@@ -71,21 +74,24 @@ TEST(FilmColors, DensitiesAndRuleOverride) {
   EXPECT_TRUE(log.Has("INFO, BorderColor=clBlack"));
 }
 
-TEST(InitPrint, CellRastersAndEmptyImageMargins) {
+TEST(InitPrint, CellsAndEmptyImageMargins) {
   LogCapture log;
   auto film = Film(2, 3, 5);
   film->ImageBoxes.push_back(render_test::EmptyImage());
   FilmComposition c = Composed(*film, "JPEG");
   ASSERT_TRUE(InitPrint(*film, c, 300, 300));
   for (int i = 0; i < 5; ++i) {
-    EXPECT_EQ(film->ImageBoxes[i]->Raster.width, 799);
-    EXPECT_EQ(film->ImageBoxes[i]->Raster.height, 800);
+    EXPECT_EQ(film->ImageBoxes[i]->Cell.Width, 799);
+    EXPECT_EQ(film->ImageBoxes[i]->Cell.Height, 800);
   }
-  EXPECT_TRUE(film->ImageBoxes[5]->Raster.Empty());
-  // The 512-square image fills the 799-wide cell; row 0 is fill, white through
-  // the tone table of gamma 1.0 and contrast 0 gives 254.
-  EXPECT_EQ(film->ImageBoxes[0]->Raster.Row(0)[400], 254);
+  EXPECT_TRUE(film->ImageBoxes[5]->Cell.Empty());
   EXPECT_TRUE(log.Has("INFO, EmptyImageColor=clWhite"));
+  // The 512-square image fills the 799-wide cell at (1, 2); its row 0 is fill,
+  // white through the tone table of gamma 1.0 and contrast 0 gives 254.
+  Raster page = NewGreyRaster(c.width, c.height, {150, 150, 150});
+  DrawImage(*film, page, c.width, c.height, 2, 3);
+  EXPECT_EQ(page.Row(2)[401], 254);
+  EXPECT_EQ(page.Row(1)[401], 150);
 
   // A wide image with Empty Image Density "100": the margins are black (fill 0).
   auto wide = Film(1, 1, 0);
@@ -94,9 +100,12 @@ TEST(InitPrint, CellRastersAndEmptyImageMargins) {
   FilmComposition cw = Composed(*wide, "JPEG");
   ResolveFilmColors(*wide, cw);
   ASSERT_TRUE(InitPrint(*wide, cw, 300, 300));
-  const Raster& r = wide->ImageBoxes[0]->Raster;
-  EXPECT_EQ(r.Row(10)[400], 0);
-  EXPECT_EQ(r.Row(790)[400], 0);
+  EXPECT_EQ(wide->ImageBoxes[0]->Cell.Fill, 0);
+  Raster widePage = NewGreyRaster(cw.width, cw.height, cw.border);
+  DrawImage(*wide, widePage, cw.width, cw.height, 1, 1);
+  EXPECT_EQ(widePage.Row(11)[401], 0);
+  EXPECT_EQ(widePage.Row(791)[401], 0);
+  EXPECT_EQ(widePage.Row(0)[401], 255); // the white border
   EXPECT_TRUE(log.Has("INFO, EmptyImageColor=clBlack"));
 }
 
@@ -108,8 +117,8 @@ TEST(InitPrint, TrueSizeCellsAndScale) {
   FilmComposition c;
   ComputeComposition(*film, "Laser", {4960, 7014, 600, 600}, false, c);
   ASSERT_TRUE(InitPrint(*film, c, 600, 600));
-  EXPECT_EQ(film->ImageBoxes[0]->Raster.width, 1181);
-  EXPECT_EQ(film->ImageBoxes[0]->Raster.height, 1181);
+  EXPECT_EQ(film->ImageBoxes[0]->Cell.Width, 1181);
+  EXPECT_EQ(film->ImageBoxes[0]->Cell.Height, 1181);
   EXPECT_FLOAT_EQ(film->ImageBoxes[0]->TrueSizeScale, 1181);
   EXPECT_TRUE(log.Has("INFO, True Size Printing: 1181x1181 pixels"));
 
@@ -118,7 +127,7 @@ TEST(InitPrint, TrueSizeCellsAndScale) {
   fitted->TrueSizePrint = true;
   FilmComposition cf = Composed(*fitted, "JPEG");
   ASSERT_TRUE(InitPrint(*fitted, cf, 300, 300));
-  EXPECT_EQ(fitted->ImageBoxes[0]->Raster.width, 799);
+  EXPECT_EQ(fitted->ImageBoxes[0]->Cell.Width, 799);
   EXPECT_EQ(fitted->ImageBoxes[0]->TrueSizeScale, 0);
 
   // A requested size far beyond any film is refused, not allocated (5 m gives
@@ -130,7 +139,7 @@ TEST(InitPrint, TrueSizeCellsAndScale) {
   EXPECT_TRUE(log.Has("ERROR, S#" + std::to_string(huge->SerialNumber) + ", image box 1 is too large"));
   huge->ImageBoxes[0]->RequestedImageSize = 1e30f;
   EXPECT_TRUE(InitPrint(*huge, cf, 300, 300));
-  EXPECT_TRUE(huge->ImageBoxes[0]->Raster.Empty());
+  EXPECT_TRUE(huge->ImageBoxes[0]->Cell.Empty());
 }
 
 TEST(InitPrint, BadGammaIsRefused) {
@@ -145,24 +154,28 @@ TEST(InitPrint, BadGammaIsRefused) {
 
 TEST(DrawImage, GridPlacementAndBorders) {
   auto film = Film(2, 3, 4);
-  film->BorderDensity = "BLACK";
+  film->BorderDensity = "150";
+  // Uniform images 40, 80, 120, 160: through the tone table 39, 79, 119, 159.
+  for (int i = 0; i < 4; ++i) {
+    auto& pixels = film->ImageBoxes[i]->Pixels;
+    std::fill(pixels.begin(), pixels.end(), uint8_t(40 * (i + 1)));
+  }
   FilmComposition c = Composed(*film, "JPEG");
   ResolveFilmColors(*film, c);
   ASSERT_TRUE(InitPrint(*film, c, 300, 300));
-  // Mark the cell rasters so the placement can be read back.
-  for (int i = 0; i < 4; ++i) film->ImageBoxes[i]->Raster = NewGreyRaster(799, 800, {uint8_t(10 + i), uint8_t(10 + i), uint8_t(10 + i)});
   Raster page = NewGreyRaster(c.width, c.height, c.border);
   DrawImage(*film, page, c.width, c.height, 2, 3);
   // cw = 797, ch = (2400 - 4) / 3 = 798, ox = 0, oy = (2396 % 3) / 2 = 1.
-  EXPECT_EQ(page.Row(0)[5], 0);        // row 0 never written
-  EXPECT_EQ(page.Row(2)[0], 0);        // column 0 never written
-  EXPECT_EQ(page.Row(2)[1], 10);       // image 0 starts at (1, 2)
-  EXPECT_EQ(page.Row(2)[798], 10);     // image 0 is 799 wide
-  EXPECT_EQ(page.Row(2)[799], 11);     // image 1 at x = 798 + 0 + 1 = 799 overwrites it
-  EXPECT_EQ(page.Row(800)[5], 10);     // image 0 reaches down to 801
-  EXPECT_EQ(page.Row(801)[1], 12);     // row 1 at y = 799 + 1 + 1 = 801
-  EXPECT_EQ(page.Row(1700)[5], 0);     // third row: the list has no image boxes for it
-  EXPECT_EQ(page.Row(2399)[1597], 0);
+  EXPECT_EQ(page.Row(1)[5], 150);      // image 0 starts at (1, 2)
+  EXPECT_EQ(page.Row(2)[0], 150);      // column 0 never written
+  EXPECT_EQ(page.Row(2)[1], 254);      // the image's frame: white fill through the table
+  EXPECT_EQ(page.Row(400)[2], 39);
+  EXPECT_EQ(page.Row(400)[798], 39);   // image 0 is 799 wide, its last column frame
+  EXPECT_EQ(page.Row(400)[800], 79);   // image 1 at x = 798 + 0 + 1 = 799
+  EXPECT_EQ(page.Row(900)[400], 119);  // row 1 at y = 799 + 1 + 1 = 801
+  EXPECT_EQ(page.Row(900)[1200], 159);
+  EXPECT_EQ(page.Row(1700)[5], 150);   // third row: the list has no image boxes for it
+  EXPECT_EQ(page.Row(2399)[1597], 150);
 }
 
 TEST(DrawImage, TrueSizeImagesAreCentredWithScaleBars) {
@@ -173,8 +186,7 @@ TEST(DrawImage, TrueSizeImagesAreCentredWithScaleBars) {
   FilmComposition c = Composed(*film, "JPEG");
   ResolveFilmColors(*film, c);
   ASSERT_TRUE(InitPrint(*film, c, 300, 300));
-  const Raster& cell = film->ImageBoxes[0]->Raster;
-  EXPECT_EQ(cell.width, 590); // trunc(300 x 50 / 25.4)
+  EXPECT_EQ(film->ImageBoxes[0]->Cell.Width, 590); // trunc(300 x 50 / 25.4)
   const float P = film->ImageBoxes[0]->TrueSizeScale;
   EXPECT_NEAR(P, 1180, 0.01);
   Raster page = NewGreyRaster(c.width, c.height, kWhite);
@@ -195,6 +207,62 @@ TEST(DrawImage, TrueSizeImagesAreCentredWithScaleBars) {
     const int tx = x + static_cast<int>(tick * P / 10);
     EXPECT_EQ(page.Row(752)[tx], 0) << "tick " << tick;
     EXPECT_EQ(page.Row(752)[tx + 2], 255) << "tick " << tick;
+  }
+}
+
+TEST(NewCompositionRaster, BorderWhereverDrawImageDrawsNothing) {
+  using render_test::EmptyImage;
+  struct Case {
+    const char* name;
+    int columns, rows;
+    bool colour;
+    std::function<void(FilmBox&)> setUp;
+  };
+  const Case cases[] = {
+      {"grid with an image box without pixels and unfilled cells", 4, 4, false,
+       [](FilmBox& film) {
+         film.ImageBoxes.resize(13);
+         film.ImageBoxes[5] = EmptyImage();
+       }},
+      {"colour and grey images, filtered, more image boxes than cells", 3, 2, true,
+       [](FilmBox& film) {
+         film.ImageBoxes[1] = Image(300, 200, true);
+         film.ImageBoxes[4] = Image(100, 400, true);
+         film.ImageBoxes.push_back(Image(64, 64));
+         film.FilterIndex = 1;
+         film.SaturationIndex = 7;
+         film.BorderDensity = "WHITE";
+       }},
+      {"true-size images larger and smaller than their cells, with scale bars", 4, 4, false,
+       [](FilmBox& film) {
+         film.TrueSizePrint = true;
+         film.ScaleBar = true;
+         for (size_t i = 0; i < film.ImageBoxes.size(); ++i)
+           film.ImageBoxes[i]->RequestedImageSize = i % 3 == 0 ? 120.0f : 40.0f;
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto film = Film(c.columns, c.rows);
+    film->BorderDensity = "150";
+    c.setUp(*film);
+    FilmComposition composition = Composed(*film, "JPEG");
+    ResolveFilmColors(*film, composition);
+    composition.color = c.colour;
+    ASSERT_TRUE(InitPrint(*film, composition, 300, 300));
+    Raster expected = c.colour ? NewColorRaster(composition.width, composition.height, composition.border)
+                               : NewGreyRaster(composition.width, composition.height, composition.border);
+    DrawImage(*film, expected, composition.width, composition.height, c.columns, c.rows);
+    ASSERT_GE(expected.pixels.size(), size_t{8} << 20); // large enough to reuse freed storage
+    // Storage freed by an earlier film is reused: poison it, so that any pixel
+    // left unwritten shows.
+    {
+      Raster earlier = NewUnsetRaster(composition.width, composition.height, c.colour);
+      std::fill(earlier.pixels.begin(), earlier.pixels.end(), uint8_t(0xA5));
+    }
+    Raster composed = NewCompositionRaster(*film, composition);
+    DrawImage(*film, composed, composition.width, composition.height, c.columns, c.rows);
+    EXPECT_TRUE(composed.pixels == expected.pixels);
   }
 }
 

@@ -161,7 +161,7 @@ TEST(Filters, UniformAndThinRastersStayUnchanged) {
   column.pixels = {10, 200, 30, 250};
   Sharpen(column);
   Smooth(column);
-  EXPECT_EQ(column.pixels, (std::vector<uint8_t>{10, 200, 30, 250}));
+  EXPECT_EQ(column.pixels, (PixelBuffer{10, 200, 30, 250}));
 }
 
 TEST(Filters, DotIsSharpenedAndSmoothed) {

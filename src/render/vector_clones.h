@@ -1,0 +1,10 @@
+#pragma once
+// Pixel loops that the compiler vectorises get a second copy built for AVX2
+// on x86-64; the loader picks the copy the processor can run, so the program
+// still runs on any x86-64. AVX2 alone, without FMA: a fused multiply-add
+// would round differently, and every processor must give the same pixels.
+#if defined(__x86_64__) && defined(__GNUC__)
+#define VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define VECTOR_CLONES
+#endif
