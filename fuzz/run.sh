@@ -11,7 +11,7 @@ shift 2
 here=$(cd "$(dirname "$0")" && pwd)
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(read_obj pdu image_box film_box rules_file ini_file bmp_reader)
+  targets=(read_obj pdu image_box film_box composition rules_file ini_file bmp_reader)
 fi
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
