@@ -50,9 +50,9 @@ bench:
 fuzz:
 	$(MAKE) build BUILD=build-fuzz CMAKE_FLAGS="-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCORVANEL_FUZZ=ON -DCORVANEL_GUI=OFF -DCORVANEL_TESTS=OFF"
 
-# Each libFuzzer target in turn: 20 s for CI, 10 minutes for the long run.
+# Each libFuzzer target in turn: 15 s for CI, 10 minutes for the long run.
 fuzz-quick: fuzz
-	bash fuzz/run.sh build-fuzz 20
+	bash fuzz/run.sh build-fuzz 15
 
 fuzz-long: fuzz
 	bash fuzz/run.sh build-fuzz 600
