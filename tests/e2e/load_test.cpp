@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
+#include <mutex>
 #include <set>
 #include <thread>
 
@@ -32,34 +33,56 @@ int Setting(const char* name, int fallback) {
   return value && std::atoi(value) > 0 ? std::atoi(value) : fallback;
 }
 
+// Empty when the association was accepted, else what came instead.
+std::string AssociateOrWhy(Peer& peer, const std::string& calledAE) {
+  if (!peer.Connected())
+    return "no connection";
+  if (!peer.Send(AssociateRQ(calledAE, "LOAD", {kVerificationUID, kGrayscalePrintUID, kCTStorageUID})))
+    return "A-ASSOCIATE-RQ not sent";
+  const Outcome answer = peer.Receive();
+  return answer.kind == "A-ASSOCIATE-AC" ? "" : "association answered " + answer.Text();
+}
+
 // One film whose pixels carry the job's number, so that every film differs.
-bool PrintJob(int port, const std::string& calledAE, uint32_t job) {
+// Empty when every step succeeded, else the step that failed and its outcome.
+std::string PrintJob(int port, const std::string& calledAE, uint32_t job) {
   Peer peer(port);
   peer.SetResponseTimeout(60000);
-  if (!peer.Associate(calledAE))
-    return false;
+  if (const std::string why = AssociateOrWhy(peer, calledAE); !why.empty())
+    return calledAE + ": " + why;
   const std::string session = peer.CreateSession();
   const std::vector<std::string> boxes = peer.CreateFilmBox(session, "STANDARD\\1,1");
   if (boxes.size() != 1)
-    return false;
+    return calledAE + ": film box not created";
   ByteString pixels(64 * 64);
   for (size_t i = 0; i < pixels.size(); ++i)
     pixels[i] = static_cast<uint8_t>(i / 64 < 32 ? (job >> ((i % 64) / 8 * 4)) * 17 : i);
-  const bool done = peer.SetImageBox(boxes[0], GreyImage(64, 64, 8, pixels)).Text() == "0x0000" &&
-                    peer.PrintSession(session).Text() == "0x0000" &&
-                    peer.Delete(kFilmSessionUID, session).Text() == "0x0000";
-  return peer.Release().kind == "A-RELEASE-RP" && done;
+  if (const Outcome set = peer.SetImageBox(boxes[0], GreyImage(64, 64, 8, pixels)); set.Text() != "0x0000")
+    return calledAE + ": N-SET " + set.Text();
+  if (const Outcome print = peer.PrintSession(session); print.Text() != "0x0000")
+    return calledAE + ": N-ACTION " + print.Text();
+  if (const Outcome deleted = peer.Delete(kFilmSessionUID, session); deleted.Text() != "0x0000")
+    return calledAE + ": N-DELETE " + deleted.Text();
+  if (const Outcome release = peer.Release(); release.kind != "A-RELEASE-RP")
+    return calledAE + ": release " + release.Text();
+  return {};
 }
 
-bool EchoAndGet(int port) {
+std::string EchoAndGet(int port) {
   Peer peer(port);
-  if (!peer.Associate("PDF") || peer.Echo().Text() != "0x0000")
-    return false;
+  if (const std::string why = AssociateOrWhy(peer, "PDF"); !why.empty())
+    return "echo: " + why;
+  if (const Outcome echo = peer.Echo(); echo.Text() != "0x0000")
+    return "echo: " + echo.Text();
   CommandSet get;
   get.field = 0x0110;
   get.requestedClass = "1.2.840.10008.5.1.1.16";
   get.requestedInstance = "1.2.840.10008.5.1.1.17";
-  return peer.Request(get).Text() == "0x0000" && peer.Release().kind == "A-RELEASE-RP";
+  if (const Outcome answer = peer.Request(get); answer.Text() != "0x0000")
+    return "N-GET: " + answer.Text();
+  if (const Outcome release = peer.Release(); release.kind != "A-RELEASE-RP")
+    return "echo release: " + release.Text();
+  return {};
 }
 
 std::set<std::string> Contents(const std::vector<fs::path>& files) {
@@ -83,6 +106,14 @@ TEST(Load, MixedJobsAndBurstsOfShortAssociations) {
   std::atomic<uint32_t> nextJob{1};
   std::atomic<int> failed{0}, jpeg{0}, pdf{0}, dicom{0}, echoes{0}, associations{0};
   std::atomic<long> peakKB{0};
+  std::mutex failuresMutex;
+  std::vector<std::string> failures; // the first few, for the report
+  const auto noteFailure = [&](const std::string& failure) {
+    ++failed;
+    std::lock_guard lock(failuresMutex);
+    if (failures.size() < 20)
+      failures.push_back(failure);
+  };
   const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
   std::vector<std::thread> threads;
   for (int client = 0; client < clients; ++client)
@@ -92,12 +123,12 @@ TEST(Load, MixedJobsAndBurstsOfShortAssociations) {
         static const char* const kCalled[] = {"JPG", "PDF", "STORE"};
         std::atomic<int>* const kCounts[] = {&jpeg, &pdf, &dicom, &echoes};
         const int kind = round % 4;
-        const bool ok = kind < 3 ? PrintJob(server.port, kCalled[kind], job)
-                                 : EchoAndGet(server.port);
+        const std::string failure = kind < 3 ? PrintJob(server.port, kCalled[kind], job)
+                                             : EchoAndGet(server.port);
         ++*kCounts[kind];
         ++associations;
-        if (!ok)
-          ++failed;
+        if (!failure.empty())
+          noteFailure(failure);
       }
     });
   // Bursts of short associations, and the resident memory once a second.
@@ -110,8 +141,10 @@ TEST(Load, MixedJobsAndBurstsOfShortAssociations) {
     if (residentKB.size() % 5 == 0)
       for (int i = 0; i < burst; ++i) {
         Peer peer(server.port);
-        if (!peer.Associate("PDF") || peer.Release().kind != "A-RELEASE-RP")
-          ++failed;
+        if (const std::string why = AssociateOrWhy(peer, "PDF"); !why.empty())
+          noteFailure("burst: " + why);
+        else if (const Outcome release = peer.Release(); release.kind != "A-RELEASE-RP")
+          noteFailure("burst: release " + release.Text());
         ++associations;
       }
   }
@@ -125,7 +158,10 @@ TEST(Load, MixedJobsAndBurstsOfShortAssociations) {
               seconds, clients, jpeg.load(), pdf.load(), dicom.load(), echoes.load(),
               associations.load(), failed.load(), peakKB.load(), before.threads, after.threads,
               before.handles, after.handles);
-  EXPECT_EQ(failed.load(), 0) << server.Log().substr(0, 20000);
+  std::string failureList;
+  for (const std::string& failure : failures)
+    failureList += failure + "\n";
+  EXPECT_EQ(failed.load(), 0) << failureList << server.Log().substr(0, 20000);
   const std::vector<fs::path> jpegFiles = server.Files("filmbox/JPEG");
   const std::vector<fs::path> pdfFiles = server.Files("filmbox/PDF");
   EXPECT_EQ(jpegFiles.size(), static_cast<size_t>(jpeg.load()));
