@@ -140,7 +140,11 @@ bool Socket::Listen(const std::string &port) {
     WriteLog("ERROR, could not bind socket");
     return false;
   }
-  if (listen(handle, 10) != 0) {
+  // While the server is at its association limit, new connections wait in
+  // the accept queue. A short queue overflows under load: the kernel then
+  // drops the handshake and the peer retries with doubling delays, so an SCU
+  // may wait many seconds for its A-ASSOCIATE-AC after a slot came free.
+  if (listen(handle, SOMAXCONN) != 0) {
     close(handle);
     WriteLog("ERROR, listening to socket");
     return false;
