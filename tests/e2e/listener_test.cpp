@@ -28,6 +28,16 @@ public:
 private:
   Socket socket_;
 };
+// Opens count associations that stay open until released: the server at its limit.
+::testing::AssertionResult HoldAssociations(int port, int count,
+                                            std::vector<std::unique_ptr<PDU_Service>>& held) {
+  for (int i = 0; i < count; ++i) {
+    held.push_back(std::make_unique<PDU_Service>());
+    if (!Associate(*held.back(), port, {kVerification}))
+      return ::testing::AssertionFailure() << "association " << i << " was not accepted";
+  }
+  return ::testing::AssertionSuccess();
+}
 } // namespace
 
 TEST(Listener, AnswersEchoscuOnTheConfiguredPort) {
@@ -57,10 +67,7 @@ TEST(Listener, HoldsBackNewConnectionsWhileMoreThan20AssociationsAreActive) {
   ServerUnderTest server({.logLevel = 0});
   ASSERT_TRUE(server.WaitListening()) << server.Log();
   std::vector<std::unique_ptr<PDU_Service>> held;
-  for (int i = 0; i < 21; ++i) {
-    held.push_back(std::make_unique<PDU_Service>());
-    ASSERT_TRUE(Associate(*held.back(), server.port, {kVerification})) << i;
-  }
+  ASSERT_TRUE(HoldAssociations(server.port, 21, held));
   // The listener tests the count after it has started a worker, and a worker
   // counts itself once it has read its request: of two more clients at least
   // one waits in the backlog.
@@ -93,10 +100,7 @@ TEST(Listener, ManyConnectionsQueuedAtTheLimitAreAnsweredSoonAfterSlotsFree) {
   ServerUnderTest server({.logLevel = 0});
   ASSERT_TRUE(server.WaitListening()) << server.Log();
   std::vector<std::unique_ptr<PDU_Service>> held;
-  for (int i = 0; i < 21; ++i) {
-    held.push_back(std::make_unique<PDU_Service>());
-    ASSERT_TRUE(Associate(*held.back(), server.port, {kVerification})) << i;
-  }
+  ASSERT_TRUE(HoldAssociations(server.port, 21, held));
   constexpr int kQueued = 30;
   using Clock = std::chrono::steady_clock;
   std::vector<std::optional<Clock::time_point>> answered(kQueued);
