@@ -37,9 +37,7 @@ int Setting(const char* name, int fallback) {
 std::string AssociateOrWhy(Peer& peer, const std::string& calledAE) {
   if (!peer.Connected())
     return "no connection";
-  if (!peer.Send(AssociateRQ(calledAE, "LOAD", {kVerificationUID, kGrayscalePrintUID, kCTStorageUID})))
-    return "A-ASSOCIATE-RQ not sent";
-  const Outcome answer = peer.Receive();
+  const Outcome answer = peer.RequestAssociation(calledAE, "LOAD");
   return answer.kind == "A-ASSOCIATE-AC" ? "" : "association answered " + answer.Text();
 }
 

@@ -286,10 +286,14 @@ Outcome Peer::Receive(int timeoutMs) {
   }
 }
 
+Outcome Peer::RequestAssociation(const std::string& calledAE, const std::string& callingAE) {
+  if (!Send(AssociateRQ(calledAE, callingAE, {kVerificationUID, kGrayscalePrintUID, kCTStorageUID})))
+    return Outcome("closed");
+  return Receive();
+}
+
 bool Peer::Associate(const std::string& calledAE, const std::string& callingAE) {
-  return Send(AssociateRQ(calledAE, callingAE,
-                          {kVerificationUID, kGrayscalePrintUID, kCTStorageUID})) &&
-         Receive().kind == "A-ASSOCIATE-AC";
+  return RequestAssociation(calledAE, callingAE).kind == "A-ASSOCIATE-AC";
 }
 
 Outcome Peer::Request(const CommandSet& command, const ByteString& dataSet, uint8_t contextID) {

@@ -85,7 +85,10 @@ public:
   // How long requests wait for their response (10 s unless set).
   void SetResponseTimeout(int timeoutMs) { responseTimeoutMs_ = timeoutMs; }
 
-  // Sends the A-ASSOCIATE-RQ and reads the answer; true for an A-ASSOCIATE-AC.
+  // Sends the A-ASSOCIATE-RQ and reads the answer ("closed" when it could not be sent).
+  Outcome RequestAssociation(const std::string& calledAE = "PDF",
+                             const std::string& callingAE = "HOSTILE");
+  // True when the answer is an A-ASSOCIATE-AC.
   bool Associate(const std::string& calledAE = "PDF", const std::string& callingAE = "HOSTILE");
   // Sends a command set (and a data set) on the given context; the outcome.
   Outcome Request(const CommandSet& command, const ByteString& dataSet = {},
