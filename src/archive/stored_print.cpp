@@ -180,7 +180,7 @@ void RemoveStoredPrint(StoredSession &session, const std::string &filmBoxUID) {
                 [&](const auto &print) { return print->InstanceUID == filmBoxUID; });
 }
 
-uint16_t AddHardcopyImage(StoredPrint &storedPrint, const DcmObj &request,
+uint16_t AddHardcopyImage(StoredPrint &storedPrint, DcmObj &request,
                           const std::string &imageBoxUID) {
   if (storedPrint.StudyUID.empty() || storedPrint.SeriesUID.empty() || imageBoxUID.empty())
     return 0;
@@ -196,7 +196,7 @@ uint16_t AddHardcopyImage(StoredPrint &storedPrint, const DcmObj &request,
   AddStudyAndPatient(obj);
   AddPatient(obj);
   AddStudySeriesIdentity(obj, image->StudyUID, image->SeriesUID);
-  CopyImagePixelElements(request, obj);
+  TakeImagePixelElements(request, obj);
   // An image box set again keeps only its last image.
   std::erase_if(storedPrint.HardcopyImages,
                 [&](const auto &held) { return held->InstanceUID == imageBoxUID; });
@@ -204,7 +204,7 @@ uint16_t AddHardcopyImage(StoredPrint &storedPrint, const DcmObj &request,
   return 0;
 }
 
-void CopyImagePixelElements(const DcmObj &source, DcmObj &target) {
+void TakeImagePixelElements(DcmObj &source, DcmObj &target) {
   for (int i = 0; i < source.Count(); ++i) {
     const DcmTag &tag = *source.GetTag(i);
     // An icon's pixel description would repeat the image's attributes, and
@@ -219,15 +219,17 @@ void CopyImagePixelElements(const DcmObj &source, DcmObj &target) {
         DcmObj nested;
         nested.Explicit = source.Explicit;
         tag.GetObj(nested);
-        CopyImagePixelElements(nested, target);
+        TakeImagePixelElements(nested, target);
       }
       continue; // undefined-length content follows in this list
     }
     if (tag.Group != 0x0028 && tag.Group != 0x7FE0)
       continue;
-    auto copy = std::make_unique<DcmTag>(tag);
-    if (copy->VR.empty())
-      copy->LookupVR();
-    target.Add(std::move(copy));
+    // Moved, not copied: the pixel data is the bulk of an image box N-SET.
+    std::unique_ptr<DcmTag> element = std::move(source.Tags[i]);
+    if (element->VR.empty())
+      element->LookupVR();
+    target.Add(std::move(element));
   }
+  std::erase(source.Tags, nullptr);
 }

@@ -57,14 +57,16 @@ StoredPrint *FindStoredPrint(StoredSession &session, const std::string &filmBoxU
 void RemoveStoredPrint(StoredSession &session, const std::string &filmBoxUID);
 
 // Records the image of an image box N-SET as a Hardcopy Grayscale Image of
-// storedPrint. A second N-SET of the same image box replaces its image. Returns 0.
-uint16_t AddHardcopyImage(StoredPrint &storedPrint, const DcmObj &request,
+// storedPrint, taking the pixel elements out of request. A second N-SET of the
+// same image box replaces its image. Returns 0.
+uint16_t AddHardcopyImage(StoredPrint &storedPrint, DcmObj &request,
                           const std::string &imageBoxUID);
 
-// Appends a copy of every element of groups 0028 and 7FE0 of source, at any
-// depth of nesting, in the order met. Icon images and encapsulated pixel data
-// are left out.
-void CopyImagePixelElements(const DcmObj &source, DcmObj &target);
+// Moves every element of groups 0028 and 7FE0 of source, at any depth of
+// nesting, to the end of target in the order met. Icon images and encapsulated
+// pixel data are left out. Elements inside sequences of defined length are
+// decoded from the sequence's value, which stays as it is.
+void TakeImagePixelElements(DcmObj &source, DcmObj &target);
 
 // Writes the Hardcopy Grayscale Image files and then the Stored Print file
 // into the session folder, each under a temporary name renamed when complete.

@@ -59,7 +59,7 @@ std::vector<std::string> Listing(const DcmObj &obj) {
 
 } // namespace
 
-TEST(StoredPrint, PixelElementsComeFromEitherSequenceEncodingWithoutTheIcon) {
+TEST(StoredPrint, PixelElementsMoveOutOfEitherSequenceEncodingWithoutTheIcon) {
   const std::vector<std::string> expected = {"0028,0002=1", "0028,0004=12", "0028,0010=2",
                                              "7FE0,0010=4"};
   for (bool undefinedLength : {false, true}) {
@@ -83,9 +83,15 @@ TEST(StoredPrint, PixelElementsComeFromEitherSequenceEncodingWithoutTheIcon) {
       sequence->SetObj(0x2020, 0x0110, items);
       request.Add(std::move(sequence));
     }
+    const size_t before = request.Tags.size();
     DcmObj target;
-    CopyImagePixelElements(request, target);
+    TakeImagePixelElements(request, target);
     EXPECT_EQ(Listing(target), expected);
+    // The taken elements leave the request, whose other entries stay in order
+    // (a sequence of defined length keeps its encoded value).
+    const std::vector<std::string> rest = Listing(request);
+    EXPECT_EQ(rest.size(), before - (undefinedLength ? expected.size() : 0));
+    EXPECT_EQ(rest.front(), "2020,0010=1");
   }
 }
 

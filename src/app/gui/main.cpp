@@ -1,6 +1,7 @@
 // corvanel: the print server with its operator window. No arguments.
 #include <csignal>
 
+#include "frame/memory_reuse.h"
 #include "frame/program_folder.h"
 #include "ui/corvanel_application.h"
 #include "ui/corvanel_forms.h"
@@ -13,6 +14,7 @@ int main(int argc, char **argv) {
   std::signal(SIGPIPE, SIG_IGN);
   // A write beyond a file size limit fails as a film that was not written.
   std::signal(SIGXFSZ, SIG_IGN);
+  KeepFreedMemoryForReuse();
   CorvanelApplication app(argc, argv);
   InitProgramFolder();
   CorvanelForms forms;

@@ -4,6 +4,7 @@
 
 #include "frame/configuration.h"
 #include "frame/event_log.h"
+#include "frame/memory_reuse.h"
 #include "frame/program_folder.h"
 #include "frame/server_frame.h"
 #include "frame/stderr_echo.h"
@@ -23,6 +24,7 @@ int main() {
   // EFBIG, reported as a failed film, instead of ending the server.
   std::signal(SIGXFSZ, SIG_IGN);
 
+  KeepFreedMemoryForReuse();
   InitProgramFolder();
   SetLogEchoSink(StderrEchoSink());
   ServiceFrame frame("corvanel-server");

@@ -1,0 +1,6 @@
+#pragma once
+// The allocator policy of the server programs.
+
+// Makes freed memory stay with the process for the next association instead
+// of going back to the system at once. Call before any thread starts.
+void KeepFreedMemoryForReuse();
