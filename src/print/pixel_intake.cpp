@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "frame/event_log.h"
 #include "print/image_box.h"
@@ -109,30 +110,51 @@ std::size_t ConvertColor(const ColorSamples &sample, const std::string &photomet
   return present / 3;
 }
 
+// A grey sample of more than 8 bits as a number.
+inline int SampleValue(const uint8_t *value, std::size_t index, bool isSigned) {
+  const uint16_t raw = Sample16(value, index);
+  return isSigned ? static_cast<int16_t>(raw) : raw;
+}
+
 // The window conversion of grey samples of more than 8 bits: rescaled, then
-// windowed, each step truncated toward zero, in double precision.
+// windowed, each step truncated toward zero, in double precision. The
+// conversion is worked out once for each value between the least and the
+// greatest sample (at most 65536; 4096 for 12 bits stored) and then looked up
+// for each sample.
 void WindowGrey(const uint8_t *value, std::size_t count, bool isSigned, const ImageBox &box,
                 uint8_t *out) {
   const double slope = box.RescaleSlope, intercept = box.RescaleIntercept;
   const double center = box.WindowCenter, width = box.WindowWidth;
-  for (std::size_t k = 0; k < count; ++k) {
-    const uint16_t raw = Sample16(value, k);
-    const int v = isSigned ? static_cast<int16_t>(raw) : raw;
+  int least = SampleValue(value, 0, isSigned), greatest = least;
+  for (std::size_t k = 1; k < count; ++k) {
+    const int v = SampleValue(value, k, isSigned);
+    least = std::min(least, v);
+    greatest = std::max(greatest, v);
+  }
+  std::vector<uint8_t> grey(static_cast<std::size_t>(greatest - least) + 1);
+  for (int v = least; v <= greatest; ++v) {
     const double m = TruncTowardZero(intercept + slope * v);
     const uint8_t g = Clamp255(TruncTowardZero((m - center) * 255 / width + 127));
-    out[k] = box.Invert ? static_cast<uint8_t>(255 - g) : g;
+    grey[static_cast<std::size_t>(v - least)] = box.Invert ? static_cast<uint8_t>(255 - g) : g;
   }
+  const uint8_t *table = grey.data();
+  for (std::size_t k = 0; k < count; ++k)
+    out[k] = table[static_cast<std::size_t>(SampleValue(value, k, isSigned) - least)];
 }
 
-// The shift conversion of grey samples of more than 8 bits.
+// The shift conversion of grey samples of more than 8 bits. The settings are
+// copied out of box first: out could alias it, which would keep the compiler
+// from vectorising the loop.
 void ShiftGrey(const uint8_t *value, std::size_t count, bool isSigned, const ImageBox &box,
                uint8_t *out) {
   const int shift = ShiftFor(box.BitsStored);
-  for (std::size_t k = 0; k < count; ++k) {
-    const uint16_t raw = Sample16(value, k);
-    const int v = isSigned ? static_cast<int16_t>(raw) >> shift : raw >> shift;
-    const uint8_t g = Clamp255(v);
-    out[k] = box.Invert ? static_cast<uint8_t>(255 - g) : g;
+  const uint8_t invert = box.Invert ? 0xFF : 0x00; // 255 - g is g ^ 0xFF
+  if (isSigned) {
+    for (std::size_t k = 0; k < count; ++k)
+      out[k] = static_cast<uint8_t>(Clamp255(SampleValue(value, k, true) >> shift) ^ invert);
+  } else {
+    for (std::size_t k = 0; k < count; ++k)
+      out[k] = static_cast<uint8_t>(Clamp255(SampleValue(value, k, false) >> shift) ^ invert);
   }
 }
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "frame/event_log.h"
+#include "frame/memory_reuse.h"
 #include "frame/stderr_echo.h"
 #include "print_job.h"
 
@@ -185,6 +186,7 @@ double Percentile(std::vector<double> values, double fraction) {
 } // namespace
 
 int main(int argc, char **argv) {
+  KeepFreedMemoryForReuse();
   Options options = Parse(argc, argv);
   LogLevel = options.logLevel;
   SetLogEchoSink(StderrEchoSink());
