@@ -15,7 +15,11 @@ references run with TCP_NODELAY=1, their best; one extra row shows dcmprscp as i
 default.
 
 Run from the source folder after `make bench`:
-    bench/e2e_bench.py [--build build-bench] [--jobs 20]
+    bench/e2e_bench.py [--build build-bench] [--jobs 20] [--rounds 3]
+
+Each round starts the servers afresh with empty stores (dcmprscp's database slows as it
+grows) and warms each destination with one uncounted job; every figure printed is the median
+of the rounds, so that one disturbed round on a shared machine does not decide a ratio.
 """
 import argparse
 import json
@@ -141,24 +145,11 @@ def load_text():
     return f"load average {' '.join(load)} on {os.cpu_count()} cores"
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--build", default="build-bench", help="build folder (make bench)")
-    parser.add_argument("--jobs", type=int, default=20, help="print jobs per measurement")
-    parser.add_argument("--echoes", type=int, default=5000,
-                        help="C-ECHO requests in one association")
-    parser.add_argument("--associations", type=int, default=500,
-                        help="associations per measurement")
-    options = parser.parse_args()
-    build = os.path.abspath(options.build)
-    scu = os.path.join(build, "corvanel-printscu")
-    server = os.path.join(build, "corvanel-server")
-    for program in (scu, server, "dcmprscp", "storescp"):
-        if not shutil.which(program):
-            sys.exit(f"{program} not found: build with `make bench` and install dcmtk")
-
-    root = tempfile.mkdtemp(prefix="corvanel-bench-")
-    peers = []
+def start_peers(build, root):
+    """Fresh servers with empty stores: corvanel-server, dcmprscp with and without Nagle's
+    algorithm, storescp."""
+    os.makedirs(root)
+    peers = {}
     try:
         home = os.path.join(root, "home")
         os.makedirs(os.path.join(home, "stored"))
@@ -168,9 +159,8 @@ def main():
         with open(os.path.join(home, "printers.txt"), "w", newline="") as f:
             f.write("STORE|DICOM|0|FALSE|9|10|10|0|0|0|0\r\nJPG|JPEG|0|FALSE|9|10|10|0|0|0|0\r\n"
                     "PDF|PDF|0|FALSE|9|10|10|0|0|0|0\r\n")
-        corvanel = Peer([server], corvanel_port,
-                        {"CORVANEL_HOME": home, "XDG_CONFIG_HOME": os.path.join(root, "xdg")})
-        peers.append(corvanel)
+        peers["corvanel"] = Peer([os.path.join(build, "corvanel-server")], corvanel_port,
+                                 {"CORVANEL_HOME": home, "XDG_CONFIG_HOME": os.path.join(root, "xdg")})
 
         def prscp(name, env):
             folder = os.path.join(root, name)
@@ -180,79 +170,137 @@ def main():
             config = os.path.join(folder, "prscp.cfg")
             with open(config, "w") as f:
                 f.write(PRSCP_CFG.format(root=folder, port=port))
-            peer = Peer(["dcmprscp", "-c", config, "-p", "BENCHPRINTER"], port, env, folder)
-            peers.append(peer)
-            return peer
+            peers[name] = Peer(["dcmprscp", "-c", config, "-p", "BENCHPRINTER"], port, env, folder)
 
-        dcmprscp = prscp("dcmprscp", {"TCP_NODELAY": "1"})
-        dcmprscp_default = prscp("dcmprscp-default", {})
+        prscp("dcmprscp", {"TCP_NODELAY": "1"})
+        prscp("dcmprscp-default", {})
         storescp_port = free_port()
-        storescp = Peer(["storescp", str(storescp_port)], storescp_port, {"TCP_NODELAY": "1"},
-                        root)
-        peers.append(storescp)
+        peers["storescp"] = Peer(["storescp", str(storescp_port)], storescp_port,
+                                 {"TCP_NODELAY": "1"}, root)
+    except BaseException:
+        stop_peers(peers)
+        raise
+    return peers
 
-        print(f"Corvanel end-to-end benchmark, {time.strftime('%Y-%m-%d %H:%M:%S')}, {load_text()}")
-        rows = []
+
+def stop_peers(peers):
+    for peer in peers.values():
+        peer.stop()
+
+
+def measure_round(build, options, root):
+    """One round on fresh servers: the job table, the echoes and the two parts of the JPEG
+    floor. Each destination first prints one job that is not counted, so that no round
+    measures a server's first touch of its memory."""
+    scu = os.path.join(build, "corvanel-printscu")
+    peers = start_peers(build, root)
+    try:
+        targets = {"DICOM": (peers["corvanel"], "STORE"), "JPEG": (peers["corvanel"], "JPG"),
+                   "PDF": (peers["corvanel"], "PDF"), "dcmprscp": (peers["dcmprscp"], "PRINTSCP"),
+                   "dcmprscp (as installed)": (peers["dcmprscp-default"], "PRINTSCP")}
+        for peer, called in targets.values():
+            print_jobs(scu, peer.port, called, 1, 1)
+        figures = {}
         for k in (1, 4, 20):
-            total = max(options.jobs, k)
-            figures = {dest: print_jobs(scu, corvanel.port, called, k, total)
-                       for dest, called in (("DICOM", "STORE"), ("JPEG", "JPG"), ("PDF", "PDF"))}
-            figures["dcmprscp"] = print_jobs(scu, dcmprscp.port, "PRINTSCP", k, total)
-            rows.append((k, figures))
-        default = print_jobs(scu, dcmprscp_default.port, "PRINTSCP", 1, min(options.jobs, 5))
-
-        print("\nStandard job (STANDARD\\4,5, 20 x 512x512 12-bit): jobs/s, p50 / p95 ms")
-        print(f"{'K':>3} {'destination':<26} {'jobs/s':>8} {'p50 ms':>9} {'p95 ms':>9}")
-        for k, figures in rows:
-            for name, f in figures.items():
-                label = name if name != "dcmprscp" else "dcmprscp (TCP_NODELAY=1)"
-                print(f"{k:>3} {label:<26} {f['jobs_per_s']:>8.2f} {f['p50']:>9.1f} "
-                      f"{f['p95']:>9.1f}")
-        print(f"{1:>3} {'dcmprscp (as installed)':<26} {default['jobs_per_s']:>8.2f} "
-              f"{default['p50']:>9.1f} {default['p95']:>9.1f}")
-
-        print("\nC-ECHO and associations")
-        echo = {}
-        for name, port in (("corvanel", corvanel.port), ("storescp", storescp.port)):
-            echo[name] = (
-                run_client(scu, port, "ECHO", ["--echo", str(options.echoes)])["echoes_per_s"],
-                run_client(scu, port, "ECHO", ["--echo", "1", "--repeat",
-                                               str(options.associations)])["jobs_per_s"],
-                run_client(scu, port, "ECHO", ["--echo", "1", "--parallel", "20", "--repeat",
-                                               str(max(1, options.associations // 20))]
-                           )["jobs_per_s"])
-        print(f"{'':<10} {'echoes/s':>10} {'assoc/s K=1':>12} {'assoc/s K=20':>13}")
-        for name, (echoes, assoc1, assoc20) in echo.items():
-            print(f"{name:<10} {echoes:>10.0f} {assoc1:>12.0f} {assoc20:>13.0f}")
-
-        loopback_ms = google_bench(os.path.join(build, "bench", "net_bench"),
-                                   "BM_RawLoopback32MB", root)
-        encode_ms = google_bench(os.path.join(build, "bench", "render_bench"),
-                                 "EncodeFilm/CT_4x5", root)
-        floor_ms = loopback_ms * PIXEL_BYTES / (32 << 20) + encode_ms
-
-        print("\nRatios (targets in brackets)")
-        for k, figures in rows:
-            ratio = figures["DICOM"]["jobs_per_s"] / figures["dcmprscp"]["jobs_per_s"]
-            target = ">= 3" if k == 1 else "> the K=1 ratio"
-            print(f"  DICOM jobs/s / dcmprscp, K={k:<2}      {ratio:6.2f}  [{target}]")
-        print(f"  DICOM jobs/s / dcmprscp as installed  "
-              f"{rows[0][1]['DICOM']['jobs_per_s'] / default['jobs_per_s']:6.2f}")
-        jpeg_p50 = rows[0][1]["JPEG"]["p50"]
-        print(f"  JPEG p50 latency / floor, K=1       {jpeg_p50 / floor_ms:6.2f}  [<= 1.5]"
-              f"  (floor {floor_ms:.1f} ms: loopback {loopback_ms * PIXEL_BYTES / (32 << 20):.1f}"
-              f" + encode {encode_ms:.1f})")
-        print(f"  C-ECHO/s in one association        {echo['corvanel'][0]:7.0f}  [>= 5000]"
-              f"  storescp {echo['storescp'][0]:.0f}")
-        print(f"  associations/s, K=1                {echo['corvanel'][1]:7.0f}  [>= 500]"
-              f"  storescp {echo['storescp'][1]:.0f}")
-        print(f"  associations/s corvanel / storescp, K=20  "
-              f"{echo['corvanel'][2] / echo['storescp'][2]:.2f}")
-        print(f"\n{load_text()} at the end")
+            for name in ("DICOM", "JPEG", "PDF", "dcmprscp"):
+                peer, called = targets[name]
+                figures[(k, name)] = print_jobs(scu, peer.port, called, k, max(options.jobs, k))
+        peer, called = targets["dcmprscp (as installed)"]
+        figures[(1, "dcmprscp (as installed)")] = print_jobs(scu, peer.port, called, 1,
+                                                             min(options.jobs, 5))
+        for name in ("corvanel", "storescp"):
+            port = peers[name].port
+            figures[(name, "echoes/s")] = run_client(
+                scu, port, "ECHO", ["--echo", str(options.echoes)])["echoes_per_s"]
+            figures[(name, "assoc/s K=1")] = run_client(
+                scu, port, "ECHO", ["--echo", "1", "--repeat", str(options.associations)]
+            )["jobs_per_s"]
+            figures[(name, "assoc/s K=20")] = run_client(
+                scu, port, "ECHO", ["--echo", "1", "--parallel", "20", "--repeat",
+                                    str(max(1, options.associations // 20))])["jobs_per_s"]
     finally:
-        for peer in peers:
-            peer.stop()
+        stop_peers(peers)
+    figures["loopback"] = google_bench(os.path.join(build, "bench", "net_bench"),
+                                       "BM_RawLoopback32MB", root) * PIXEL_BYTES / (32 << 20)
+    figures["encode"] = google_bench(os.path.join(build, "bench", "render_bench"),
+                                     "EncodeFilm/CT_4x5", root)
+    shutil.rmtree(root, ignore_errors=True)
+    return figures
+
+
+def median(values):
+    ordered = sorted(values)
+    middle = len(ordered) // 2
+    return ordered[middle] if len(ordered) % 2 else (ordered[middle - 1] + ordered[middle]) / 2
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--build", default="build-bench", help="build folder (make bench)")
+    parser.add_argument("--jobs", type=int, default=20, help="print jobs per measurement")
+    parser.add_argument("--rounds", type=int, default=3,
+                        help="rounds on fresh servers; each figure is the median of the rounds")
+    parser.add_argument("--echoes", type=int, default=5000,
+                        help="C-ECHO requests in one association")
+    parser.add_argument("--associations", type=int, default=500,
+                        help="associations per measurement")
+    options = parser.parse_args()
+    build = os.path.abspath(options.build)
+    for program in (os.path.join(build, "corvanel-printscu"),
+                    os.path.join(build, "corvanel-server"), "dcmprscp", "storescp"):
+        if not shutil.which(program):
+            sys.exit(f"{program} not found: build with `make bench` and install dcmtk")
+
+    print(f"Corvanel end-to-end benchmark, {time.strftime('%Y-%m-%d %H:%M:%S')}, {load_text()}")
+    root = tempfile.mkdtemp(prefix="corvanel-bench-")
+    try:
+        rounds = [measure_round(build, options, os.path.join(root, f"round{r}"))
+                  for r in range(max(1, options.rounds))]
+    finally:
         shutil.rmtree(root, ignore_errors=True)
+
+    def figure(key, field=None):
+        return median([r[key] if field is None else r[key][field] for r in rounds])
+
+    def job_ratio(k, r):
+        return r[(k, "DICOM")]["jobs_per_s"] / r[(k, "dcmprscp")]["jobs_per_s"]
+
+    print(f"\nStandard job (STANDARD\\4,5, 20 x 512x512 12-bit), median of {len(rounds)} rounds:"
+          " jobs/s, p50 / p95 ms")
+    print(f"{'K':>3} {'destination':<26} {'jobs/s':>8} {'p50 ms':>9} {'p95 ms':>9}")
+    for k, name in [key for key in rounds[0] if isinstance(key, tuple) and
+                    isinstance(key[0], int)]:
+        label = "dcmprscp (TCP_NODELAY=1)" if name == "dcmprscp" else name
+        print(f"{k:>3} {label:<26} {figure((k, name), 'jobs_per_s'):>8.2f} "
+              f"{figure((k, name), 'p50'):>9.1f} {figure((k, name), 'p95'):>9.1f}")
+
+    print("\nC-ECHO and associations")
+    print(f"{'':<10} {'echoes/s':>10} {'assoc/s K=1':>12} {'assoc/s K=20':>13}")
+    for name in ("corvanel", "storescp"):
+        print(f"{name:<10} {figure((name, 'echoes/s')):>10.0f} "
+              f"{figure((name, 'assoc/s K=1')):>12.0f} {figure((name, 'assoc/s K=20')):>13.0f}")
+
+    print("\nRatios of the medians (targets in brackets; each round's ratio after the colon)")
+    for k in (1, 4, 20):
+        ratio = figure((k, "DICOM"), "jobs_per_s") / figure((k, "dcmprscp"), "jobs_per_s")
+        target = ">= 3" if k == 1 else "> the K=1 ratio"
+        each = " ".join(f"{job_ratio(k, r):.2f}" for r in rounds)
+        print(f"  DICOM jobs/s / dcmprscp, K={k:<2}      {ratio:6.2f}  [{target}]: {each}")
+    print(f"  DICOM jobs/s / dcmprscp as installed  "
+          f"{figure((1, 'DICOM'), 'jobs_per_s') / figure((1, 'dcmprscp (as installed)'), 'jobs_per_s'):6.2f}")
+    loopback_ms, encode_ms = figure("loopback"), figure("encode")
+    floor_ms = loopback_ms + encode_ms
+    each = " ".join(f"{r[(1, 'JPEG')]['p50'] / (r['loopback'] + r['encode']):.2f}" for r in rounds)
+    print(f"  JPEG p50 latency / floor, K=1       {figure((1, 'JPEG'), 'p50') / floor_ms:6.2f}"
+          f"  [<= 1.5]: {each}  (floor {floor_ms:.1f} ms: loopback {loopback_ms:.1f}"
+          f" + encode {encode_ms:.1f})")
+    print(f"  C-ECHO/s in one association        {figure(('corvanel', 'echoes/s')):7.0f}"
+          f"  [>= 5000]  storescp {figure(('storescp', 'echoes/s')):.0f}")
+    print(f"  associations/s, K=1                {figure(('corvanel', 'assoc/s K=1')):7.0f}"
+          f"  [>= 500]  storescp {figure(('storescp', 'assoc/s K=1')):.0f}")
+    print(f"  associations/s corvanel / storescp, K=20  "
+          f"{figure(('corvanel', 'assoc/s K=20')) / figure(('storescp', 'assoc/s K=20')):.2f}")
+    print(f"\n{load_text()} at the end")
 
 
 if __name__ == "__main__":
