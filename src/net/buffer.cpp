@@ -80,26 +80,6 @@ bool Buffer::Read(void *destination, uint32_t n) {
   return TakeFront(static_cast<uint8_t *>(destination), n);
 }
 
-bool Buffer::Read(std::vector<uint8_t> &destination, uint32_t n) {
-  while (incomingCount < n) {
-    if (!ReadBlock()) {
-      WriteLog("ERROR, Buffer::Read, failed ReadBlock");
-      readFailed = true;
-      return false;
-    }
-  }
-  destination.reserve(destination.size() + n);
-  while (n > 0) {
-    BufferSpace &front = incoming.front();
-    uint32_t take = std::min(n, front.capacity - front.position);
-    const uint8_t *start = front.data.get() + front.position;
-    destination.insert(destination.end(), start, start + take);
-    TakeFront(nullptr, take);
-    n -= take;
-  }
-  return true;
-}
-
 bool Buffer::Skip(uint32_t n) {
   // Taken block by block so that a large count reserves nothing.
   while (n > 0) {
@@ -115,19 +95,20 @@ bool Buffer::Skip(uint32_t n) {
   return true;
 }
 
-bool Buffer::MoveIn(Buffer &source, uint32_t n) {
+bool Buffer::MoveIn(std::vector<uint8_t> &destination, uint32_t n) {
   // Each step takes only bytes that have arrived, so an untrusted n never
   // reserves memory ahead of the data.
   while (n > 0) {
-    if (source.incomingCount == 0 && !source.ReadBlock()) {
-      source.readFailed = true;
+    if (incomingCount == 0 && !ReadBlock()) {
+      readFailed = true;
       WriteLog("ERROR, Buffer::MoveIn, in->Read");
       return false;
     }
-    uint32_t take = std::min(n, source.incomingCount);
-    BufferSpace &block = incoming.emplace_back(take);
-    source.TakeFront(block.data.get(), take);
-    incomingCount += take;
+    BufferSpace &front = incoming.front();
+    const uint32_t take = std::min(n, front.capacity - front.position);
+    const uint8_t *start = front.data.get() + front.position;
+    destination.insert(destination.end(), start, start + take);
+    TakeFront(nullptr, take);
     n -= take;
   }
   return true;

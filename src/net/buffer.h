@@ -2,7 +2,7 @@
 // Byte queues of one connection: outgoing bytes are gathered in blocks and sent
 // as one unit by Flush; incoming bytes are received in chunks and taken by the
 // PDU readers exactly as needed. A Buffer whose socket is never connected is a
-// plain in-memory queue (the P-DATA value buffer).
+// plain in-memory queue (the outgoing P-DATA value buffer).
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -35,13 +35,11 @@ public:
   bool Write(const void *bytes, uint32_t n);
   bool Flush();
   bool Read(void *destination, uint32_t n);
-  // Appends n bytes to destination (for whole message parts: no zero fill).
-  bool Read(std::vector<uint8_t> &destination, uint32_t n);
   bool ReadBlock();
   bool Skip(uint32_t n);
-  // Takes n bytes from source into this Buffer's incoming queue, block by block
-  // as they arrive (nothing is reserved ahead of the bytes).
-  bool MoveIn(Buffer &source, uint32_t n);
+  // Appends n incoming bytes to destination, block by block as they arrive
+  // (nothing is reserved ahead of the bytes).
+  bool MoveIn(std::vector<uint8_t> &destination, uint32_t n);
   // Moves n queued outgoing bytes of this Buffer to destination's outgoing queue.
   bool MoveOut(Buffer &destination, uint32_t n);
   bool SetIncomingEndian(int order);

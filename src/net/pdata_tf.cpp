@@ -46,14 +46,14 @@ bool PDataTF::ReadDynamic(Buffer &link) {
       ProtocolError = true;
       return false;
     }
-    if (VRBuffer.IncomingCount() + (PDVItemLength - 2) > kMaxMessagePartLength) {
+    if (IncomingValue.size() + (PDVItemLength - 2) > kMaxMessagePartLength) {
       WriteLog("ERROR, PDataTF::ReadDynamic, message part longer than " +
                std::to_string(kMaxMessagePartLength));
       Length = 0;
       ProtocolError = true;
       return false;
     }
-    if (!VRBuffer.MoveIn(link, PDVItemLength - 2)) {
+    if (!link.MoveIn(IncomingValue, PDVItemLength - 2)) {
       WriteLog("ERROR, PDataTF::ReadDynamic, VRBuffer.MoveIn");
       Length = 0;
       return false;

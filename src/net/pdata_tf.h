@@ -2,6 +2,7 @@
 // P-DATA-TF framing (PS3.8 9.3.5): message parts cut into PDVs, one PDV per PDU
 // when writing; PDVs gathered until the last fragment when reading.
 #include <cstdint>
+#include <vector>
 
 #include "net/buffer.h"
 
@@ -17,7 +18,10 @@ public:
   uint8_t Reserved1 = 0;
   uint32_t Length = 0;       // bytes of the incoming PDU not yet consumed
   uint32_t FragmentSize = 0; // 0: 4096
-  Buffer VRBuffer;
+  Buffer VRBuffer;           // the outgoing message part
+  // The PDV values of the incoming message part, gathered straight from the link
+  // into the one stream that the message is decoded from.
+  std::vector<uint8_t> IncomingValue;
   uint32_t MessageComplete = 0;
   uint32_t PDVItemLength = 0;
   uint8_t PDVPresentationContextID = 0;

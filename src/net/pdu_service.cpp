@@ -38,6 +38,14 @@ constexpr uint16_t kMaximumPDULength = 16384;
 // large message parts do not fault in fresh pages each time.
 constexpr size_t kKeptStreamCapacity = 64u << 20;
 
+// The stream emptied with its capacity, or released when above the kept capacity.
+std::vector<uint8_t> Emptied(std::vector<uint8_t> stream) {
+  if (stream.capacity() > kKeptStreamCapacity)
+    return {};
+  stream.clear();
+  return stream;
+}
+
 } // namespace
 
 PDU_Service::PDU_Service() {
@@ -206,7 +214,7 @@ bool PDU_Service::Read(DcmObj &obj) {
       return false;
     }
   }
-  if (ParseRawVRIntoDCM(pdata.VRBuffer, obj, pdata.PresentationContextID))
+  if (ParseRawVRIntoDCM(pdata.IncomingValue, obj, pdata.PresentationContextID))
     return true;
   WriteLog("ERROR, PDU_Service::Read ParseRawVRIntoDCM()");
   Abort(AAbortRQ::kReasonNotSpecified);
@@ -223,30 +231,28 @@ bool PDU_Service::GetTransferSyntaxUID(uint8_t presentationContextID, std::strin
   return false;
 }
 
-bool PDU_Service::ParseRawVRIntoDCM(Buffer &vrBuffer, DcmObj &obj, uint8_t presentationContextID) {
-  vrBuffer.SetIncomingEndian(Buffer::kLittleEndian);
-  std::vector<uint8_t> bytes = TakeStream();
-  vrBuffer.Read(bytes, vrBuffer.IncomingCount());
+bool PDU_Service::ParseRawVRIntoDCM(std::vector<uint8_t> &value, DcmObj &obj,
+                                    uint8_t presentationContextID) {
+  BufData buf(false);
+  buf.Assign(std::move(value));
+  bool decoded = false;
   std::string transferSyntax;
   if (!GetTransferSyntaxUID(presentationContextID, transferSyntax)) {
     WriteLog("ERROR, PDU_Service::ParseRawVRIntoDCM GetTransferSyntaxUID()");
-    return false;
+  } else {
+    obj.TransferSyntax = transferSyntax;
+    obj.Explicit = transferSyntax != ts::ImplicitLittleEndian;
+    if (LogEnabled(2))
+      WriteLog("INFO, PDU_Service::ParseRawVRIntoDCM, Transfer Syntax: " + transferSyntax);
+    decoded = buf.ReadObj(obj);
+    if (!decoded)
+      WriteLog("ERROR, PDU_Service::ParseRawVRIntoDCM buf.ReadOjb()");
   }
-  obj.TransferSyntax = transferSyntax;
-  obj.Explicit = transferSyntax != ts::ImplicitLittleEndian;
-  if (LogEnabled(2))
-    WriteLog("INFO, PDU_Service::ParseRawVRIntoDCM, Transfer Syntax: " + transferSyntax);
-  BufData buf(false);
-  buf.Assign(std::move(bytes));
-  bool decoded = buf.ReadObj(obj);
-  KeepStream(buf.TakeBytes());
-  if (!decoded) {
-    WriteLog("ERROR, PDU_Service::ParseRawVRIntoDCM buf.ReadOjb()");
-    return false;
-  }
-  if (LogDataSets)
+  // The storage goes back for the next message part, emptied.
+  value = Emptied(buf.TakeBytes());
+  if (decoded && LogDataSets)
     LogDataSet(obj, " << ");
-  return true;
+  return decoded;
 }
 
 bool PDU_Service::ParseDCMIntoRawVR(DcmObj &obj, Buffer &vrBuffer) {
@@ -260,16 +266,9 @@ bool PDU_Service::ParseDCMIntoRawVR(DcmObj &obj, Buffer &vrBuffer) {
   return true;
 }
 
-std::vector<uint8_t> PDU_Service::TakeStream() {
-  std::vector<uint8_t> stream = std::move(codecStream);
-  stream.clear();
-  return stream;
-}
+std::vector<uint8_t> PDU_Service::TakeStream() { return std::move(codecStream); }
 
-void PDU_Service::KeepStream(std::vector<uint8_t> stream) {
-  if (stream.capacity() <= kKeptStreamCapacity)
-    codecStream = std::move(stream);
-}
+void PDU_Service::KeepStream(std::vector<uint8_t> stream) { codecStream = Emptied(std::move(stream)); }
 
 void PDU_Service::LogDataSet(DcmObj &obj, const char *direction) {
   WriteLog(Trimmed(assocAC.CallingApTitle) + direction + Trimmed(assocAC.CalledApTitle));

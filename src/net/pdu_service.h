@@ -35,7 +35,8 @@ public:
   bool Release();
   // Sends an A-ABORT (source 2, the given reason) and closes the connection.
   void Abort(uint8_t reason);
-  bool ParseRawVRIntoDCM(Buffer &vrBuffer, DcmObj &obj, uint8_t presentationContextID);
+  // Decodes the gathered message part; value is left empty, its storage kept.
+  bool ParseRawVRIntoDCM(std::vector<uint8_t> &value, DcmObj &obj, uint8_t presentationContextID);
   bool ParseDCMIntoRawVR(DcmObj &obj, Buffer &vrBuffer);
 
   bool LogDataSets = false;
@@ -53,7 +54,7 @@ public:
 
 private:
   void LogDataSet(DcmObj &obj, const char *direction);
-  // The codec stream of the last message part, emptied, with its capacity.
+  // The codec stream of the last outgoing message part, emptied, with its capacity.
   std::vector<uint8_t> TakeStream();
   void KeepStream(std::vector<uint8_t> stream);
 

@@ -91,9 +91,11 @@ TEST(Buffer, ByteOrdersAndMoves) {
   EXPECT_EQ(b, 1);
   EXPECT_EQ(s, 0x0203);
   EXPECT_EQ(l, 0x04050607u);
-  SendAll(pair.fd[1], {9, 9, 9});
-  ASSERT_TRUE(in.MoveIn(link, 3));
-  EXPECT_EQ(in.IncomingCount(), 3u);
+  SendAll(pair.fd[1], {8, 9, 10});
+  std::vector<uint8_t> value{7};
+  ASSERT_TRUE(link.MoveIn(value, 3));
+  EXPECT_EQ(value, (std::vector<uint8_t>{7, 8, 9, 10}));
+  EXPECT_EQ(link.IncomingCount(), 0u);
 }
 
 TEST(Socket, ReceiveTimeOutsAndPeerClose) {
