@@ -24,7 +24,8 @@ bool Buffer::Write(const void *bytes, uint32_t n) {
 bool Buffer::Flush() {
   bool allSent = true;
   for (BufferSpace &block : outgoing) {
-    if (block.position > 0 && !dsocket.SendBinary(block.data.get(), block.position)) {
+    if (block.position > block.movedOut &&
+        !dsocket.SendBinary(block.data.get() + block.movedOut, block.position - block.movedOut)) {
       WriteLog("ERROR, Buffer::Flush, failed socket::SendBinary, mem=" +
                std::to_string(UsedMemoryMB()));
       allSent = false;
@@ -122,15 +123,12 @@ bool Buffer::MoveOut(Buffer &destination, uint32_t n) {
   outgoingCount -= n;
   while (n > 0) {
     BufferSpace &front = outgoing.front();
-    uint32_t take = std::min(n, front.position);
-    destination.Write(front.data.get(), take);
+    const uint32_t take = std::min(n, front.position - front.movedOut);
+    destination.Write(front.data.get() + front.movedOut, take);
     n -= take;
-    if (take == front.position) {
+    front.movedOut += take;
+    if (front.movedOut == front.position)
       outgoing.pop_front();
-    } else {
-      std::memmove(front.data.get(), front.data.get() + take, front.position - take);
-      front.position -= take;
-    }
   }
   return true;
 }

@@ -11,11 +11,13 @@
 #include "net/socket.h"
 
 // One block of a queue. In an incoming block `position` counts the bytes already
-// taken, in an outgoing block the bytes filled.
+// taken, in an outgoing block the bytes filled, of which the first `movedOut`
+// have gone to another queue.
 struct BufferSpace {
   explicit BufferSpace(uint32_t size) : capacity(size), data(size ? new uint8_t[size] : nullptr) {}
   uint32_t capacity;
   uint32_t position = 0;
+  uint32_t movedOut = 0;
   std::unique_ptr<uint8_t[]> data;
 };
 

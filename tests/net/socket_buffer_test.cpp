@@ -98,6 +98,32 @@ TEST(Buffer, ByteOrdersAndMoves) {
   EXPECT_EQ(link.IncomingCount(), 0u);
 }
 
+TEST(Buffer, FragmentsMovedOutAcrossBlocksKeepEveryByteInOrder) {
+  // P-DATA fragments do not line up with the 32600-byte blocks: each move takes
+  // the rest of one block and the start of the next. What is not moved out is
+  // flushed from where the moves stopped.
+  std::vector<uint8_t> message(100000);
+  for (size_t i = 0; i < message.size(); ++i) message[i] = uint8_t(i * 7 + i / 251);
+  SocketPair valuePair, linkPair;
+  Buffer value, link;
+  value.dsocket.Attach(valuePair.take(0));
+  link.dsocket.Attach(linkPair.take(0));
+  value.Write(message.data(), static_cast<uint32_t>(message.size()));
+  const size_t movedBytes = 4 * 16378;
+  std::vector<uint8_t> moved, rest;
+  std::thread movedReader([&] { moved = ReceiveUpTo(linkPair.fd[1], movedBytes); });
+  std::thread restReader([&] { rest = ReceiveUpTo(valuePair.fd[1], message.size() - movedBytes); });
+  bool sent = true;
+  for (int i = 0; i < 4 && sent; ++i) sent = value.MoveOut(link, 16378) && link.Flush();
+  EXPECT_EQ(value.OutgoingCount(), message.size() - movedBytes);
+  sent = value.Flush() && sent;
+  movedReader.join();
+  restReader.join();
+  EXPECT_TRUE(sent);
+  EXPECT_EQ(moved, std::vector<uint8_t>(message.begin(), message.begin() + movedBytes));
+  EXPECT_EQ(rest, std::vector<uint8_t>(message.begin() + movedBytes, message.end()));
+}
+
 TEST(Socket, ReceiveTimeOutsAndPeerClose) {
   LogCapture log;
   {
