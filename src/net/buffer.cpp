@@ -37,7 +37,9 @@ bool Buffer::Flush() {
 }
 
 bool Buffer::ReadBlock() {
-  // Received straight into the new block, which keeps only the received size.
+  // Received straight into a chunk-sized block. A short receive moves to a block
+  // of its own size: queued bytes that a peer sends one at a time must not hold
+  // a whole chunk each.
   BufferSpace block(kReceiveChunk);
   long received;
   do {
@@ -46,6 +48,11 @@ bool Buffer::ReadBlock() {
   if (received < 0) {
     WriteLog("ERROR, Buffer::ReadBlock, Error from ReadBinary()");
     return false;
+  }
+  if (received < kReceiveChunk / 2) {
+    BufferSpace exact(static_cast<uint32_t>(received));
+    std::memcpy(exact.data.get(), block.data.get(), static_cast<size_t>(received));
+    block = std::move(exact);
   }
   block.capacity = static_cast<uint32_t>(received);
   incoming.push_back(std::move(block));

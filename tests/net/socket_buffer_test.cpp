@@ -1,6 +1,7 @@
 // Socket and Buffer: block sizes, byte orders, partial takes, time-outs and
 // connection set-up over loopback.
 #include <gtest/gtest.h>
+#include <malloc.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
@@ -28,6 +29,27 @@ TEST(Buffer, PartialTakesKeepTheFrontBlock) {
   uint16_t value = 0;
   buffer >> value;
   EXPECT_EQ(value, 0x0201); // little-endian after construction
+}
+
+TEST(Buffer, BytesArrivingOneAtATimeHoldNoWholeChunkEach) {
+  // A peer that sends a long item a byte at a time: every byte is its own
+  // receive and stays queued until the item is complete.
+  SocketPair pair;
+  Buffer buffer;
+  buffer.dsocket.Attach(pair.take(0));
+  constexpr int kBytes = 2000;
+  const size_t heapBefore = mallinfo2().uordblks;
+  for (int i = 0; i < kBytes; ++i) {
+    SendAll(pair.fd[1], {static_cast<uint8_t>(i)});
+    ASSERT_TRUE(buffer.ReadBlock());
+  }
+  const size_t heapGrowth = mallinfo2().uordblks - heapBefore;
+  EXPECT_LT(heapGrowth, size_t{kBytes} * 256) << "bytes of heap per queued byte: "
+                                              << heapGrowth / kBytes;
+  std::vector<uint8_t> item(kBytes);
+  ASSERT_TRUE(buffer.Read(item.data(), kBytes));
+  for (int i = 0; i < kBytes; ++i)
+    ASSERT_EQ(item[i], static_cast<uint8_t>(i)) << i;
 }
 
 TEST(Buffer, WriteGathersBlocksAndFlushSendsThemInOrder) {
