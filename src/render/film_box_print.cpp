@@ -16,8 +16,6 @@
 
 namespace {
 
-constexpr int kStatusProcessingFailure = 531; // 0x0213
-
 void LogInfo(const std::string& line) {
   if (LogEnabled(1)) WriteLog(line);
 }

@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr int kStatusProcessingFailure = 531; // 0x0213
 // IPP error statuses start at 0x0400 (client errors); below are successes.
 constexpr int kFirstPrinterErrorCode = 0x0400;
 

@@ -8,6 +8,9 @@
 #include "render/printer_device.h"
 #include "render/raster.h"
 
+// The DIMSE status of a film that could not be printed: 0x0213, processing failure.
+inline constexpr int kStatusProcessingFailure = 531;
+
 // The paper code as the log lines name it ("A4", "DEFINED: 350mm x 430mm", or
 // the decimal number of a code without a name).
 std::string PaperName(int32_t paperCode);
